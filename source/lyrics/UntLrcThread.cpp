@@ -218,12 +218,19 @@ bool TLyricWorker::SendToUi(std::function<void()> Task) {
   FDispatcher.Post([Link = FLink, Ran, Task = std::move(Task)] {
     // Stop is requested on the UI thread, so this test cannot race it.
     if (Link->Stop) return;
+    // The worker goes on even when Task throws.
+    struct TRelease {
+      TLink& Link;
+      bool& Ran;
+      ~TRelease() {
+        {
+          std::lock_guard<std::mutex> Hold(Link.Lock);
+          Ran = true;
+        }
+        Link.Changed.notify_all();
+      }
+    } Release{*Link, *Ran};
     Task();
-    {
-      std::lock_guard<std::mutex> Hold(Link->Lock);
-      *Ran = true;
-    }
-    Link->Changed.notify_all();
   });
   std::unique_lock<std::mutex> Hold(FLink->Lock);
   FLink->Changed.wait(Hold, [&] { return *Ran || FLink->Stop; });
