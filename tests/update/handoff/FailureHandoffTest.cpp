@@ -3,6 +3,7 @@
 #include "lyrics/uLRCHandle.h"
 
 #include "TempDir.h"
+#include "VirtualDispatcher.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -115,10 +116,10 @@ protected:
     Raise();
   }
 
+  // The reporter runs on its own after the child has ended.
   std::string Reported() const {
-    const auto Until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!fs::exists(Dir.File("program/reported")) && std::chrono::steady_clock::now() < Until)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    test::TVirtualDispatcher Clock;
+    Clock.WaitFor([&] { return fs::exists(Dir.File("program/reported")); }, std::chrono::seconds(30));
     return test::ReadFileBytes(Dir.File("program/reported"));
   }
 

@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <thread>
 
 namespace vemro {
 namespace {
@@ -53,9 +52,7 @@ TEST(UpdateHandoffTest, AFoundUpdateStartsTheUpdaterAndThePlayerIsOnline) {
   ASSERT_TRUE(Dispatcher.WaitFor([&] { return Check == nullptr; }, std::chrono::seconds(60)));
   EXPECT_TRUE(Online());
 
-  const auto Until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!fs::exists(Folder + "update.ran") && std::chrono::steady_clock::now() < Until)
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  Dispatcher.WaitFor([&] { return fs::exists(Folder + "update.ran"); }, std::chrono::seconds(30));
   EXPECT_EQ(test::ReadFileBytes(Folder + "update.ran"), UpdaterArgument(1234, "http://u/p.zip") + "\n");
 }
 
