@@ -72,6 +72,10 @@ std::string TrackerModule(double Seconds) {
 
 }  // namespace
 
+std::unique_ptr<THttpTestServer> ServeAlways(THttpResponse Response) {
+  return std::make_unique<THttpTestServer>([Response](const THttpRequest&) { return Response; });
+}
+
 void UseDummyAudioDriver() { setenv("SDL_AUDIODRIVER", "dummy", 0); }
 
 std::string MakeTone(const TTempDir& Dir, const std::string& Name, const TToneSpec& Spec) {
