@@ -17,7 +17,7 @@ make_mp3 600 "$work/ten.mp3"
 make_mp3 60 "$work/sixty.mp3"
 
 echo "== decode 10 min MP3: mpg123 -t"
-for i in 1 2 3; do /usr/bin/time -f "%e s wall, %U s user" mpg123 -q -t "$work/ten.mp3"; done
+for i in 1 2 3; do /usr/bin/time -f "%e s wall, %U s user, %S s sys" mpg123 -q -t "$work/ten.mp3"; done
 echo "== decode 10 min MP3: library with the equalizer on"
 VEMRO_BENCH_MP3="$work/ten.mp3" "$build/bench/bench_audio_decode"
 

@@ -202,7 +202,7 @@ TEST_F(AudioEngineTest, EqualizerAndVolumeSetWhileStoppedReachTheNextStream) {
 
 TEST_F(AudioEngineTest, NetworkStreamConnectsPlaysAndHandsOverItsBytes) {
   const std::string Mp3 = test::ReadFileBytes(MakeTone(Dir, "net.mp3", TToneSpec{.Seconds = 0.5}));
-  auto Server = test::ServeAlways({.ContentType = "audio/mpeg", .Body = Mp3, .ChunkBytes = 1500, .ChunkDelayMs = 2});
+  auto Server = test::ServeAlways([&](test::THttpResponse& R) { R.ContentType = "audio/mpeg"; R.Body = Mp3; R.ChunkBytes = 1500; R.ChunkDelayMs = 2; });
   Create();
   Engine->Play(Server->BaseUrl() + "/net.mp3");
   ASSERT_TRUE(WaitForState(STATE_PLAYING));
@@ -229,7 +229,7 @@ TEST_F(AudioEngineTest, UnreachableSourceFailsWithTheLibrarysCode) {
 
 TEST_F(AudioEngineTest, StopDuringAnOpenDiscardsTheStream) {
   const std::string Mp3 = test::ReadFileBytes(MakeTone(Dir, "slow.mp3"));
-  auto Server = test::ServeAlways({.Body = Mp3, .DelayMs = 500});
+  auto Server = test::ServeAlways([&](test::THttpResponse& R) { R.Body = Mp3; R.DelayMs = 500; });
   Create();
   Engine->Play(Server->BaseUrl() + "/slow.mp3");
   ASSERT_TRUE(WaitFor([&] { return !States.empty(); }));  // connecting
@@ -244,7 +244,7 @@ TEST_F(AudioEngineTest, StopDuringAnOpenDiscardsTheStream) {
 
 TEST_F(AudioEngineTest, SecondPlayWhileOpeningIsRefused) {
   const std::string Mp3 = test::ReadFileBytes(MakeTone(Dir, "slow.mp3"));
-  auto Server = test::ServeAlways({.Body = Mp3, .DelayMs = 300});
+  auto Server = test::ServeAlways([&](test::THttpResponse& R) { R.Body = Mp3; R.DelayMs = 300; });
   Create();
   Engine->Play(Server->BaseUrl() + "/slow.mp3");
   Engine->Play(MakeTone(Dir, "other.wav"));
@@ -255,7 +255,7 @@ TEST_F(AudioEngineTest, SecondPlayWhileOpeningIsRefused) {
 }
 
 TEST_F(AudioEngineTest, BadInputEndsInOpenFailed) {
-  auto Server = test::ServeAlways({.NeverAnswer = true});
+  auto Server = test::ServeAlways([&](test::THttpResponse& R) { R.NeverAnswer = true; });
   const std::string Mp3 = test::ReadFileBytes(MakeTone(Dir, "good.mp3"));
   std::string Random(32 * 1024, '\0');
   uint32_t Seed = 7;
@@ -293,7 +293,7 @@ TEST_F(AudioEngineTest, ReadTagsLeavesThePlayingStreamAlone) {
 }
 
 TEST_F(AudioEngineTest, DestructionStopsAndWaitsForAnOpen) {
-  auto Server = test::ServeAlways({.Body = "nothing to play", .DelayMs = 300});
+  auto Server = test::ServeAlways([&](test::THttpResponse& R) { R.Body = "nothing to play"; R.DelayMs = 300; });
   Create();
   Engine->Play(Server->BaseUrl() + "/a.mp3");
   Engine.reset();

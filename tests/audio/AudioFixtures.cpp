@@ -72,7 +72,9 @@ std::string TrackerModule(double Seconds) {
 
 }  // namespace
 
-std::unique_ptr<THttpTestServer> ServeAlways(THttpResponse Response) {
+std::unique_ptr<THttpTestServer> ServeAlways(const std::function<void(THttpResponse&)>& Shape) {
+  THttpResponse Response;
+  Shape(Response);
   return std::make_unique<THttpTestServer>([Response](const THttpRequest&) { return Response; });
 }
 

@@ -5,6 +5,7 @@
 #include "HttpTestServer.h"
 #include "TempDir.h"
 
+#include <functional>
 #include <memory>
 
 #include <string>
@@ -27,7 +28,7 @@ void UseDummyAudioDriver();
 // flac, mp3, mp2, opus, m4a; mp1 holds silent frames; mod a short tracker module.
 std::string MakeTone(const TTempDir& Dir, const std::string& Name, const TToneSpec& Spec = {});
 
-// A server that gives every request the same answer.
-std::unique_ptr<THttpTestServer> ServeAlways(THttpResponse Response);
+// A server that gives every request the same answer, shaped by Shape.
+std::unique_ptr<THttpTestServer> ServeAlways(const std::function<void(THttpResponse&)>& Shape);
 
 }  // namespace vemro::test

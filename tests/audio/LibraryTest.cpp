@@ -256,7 +256,7 @@ bool WaitUntil(const std::function<bool()>& Done) {
 
 TEST_F(LibraryTest, UrlStreamHandsEveryBlockToTheDownloadProcedure) {
   const std::string Mp3 = test::ReadFileBytes(MakeTone(Dir, "net.mp3", TToneSpec{.Seconds = 1.0}));
-  auto Server = test::ServeAlways({.ContentType = "audio/mpeg", .Body = Mp3, .ChunkBytes = 2000, .ChunkDelayMs = 5});
+  auto Server = test::ServeAlways([&](test::THttpResponse& R) { R.ContentType = "audio/mpeg"; R.Body = Mp3; R.ChunkBytes = 2000; R.ChunkDelayMs = 5; });
   BASS_SetConfig(BASS_CONFIG_NET_PREBUF, 0);
   TDownloads D;
   const HSTREAM Stream = BASS_StreamCreateURL((Server->BaseUrl() + "/song.mp3").c_str(), 0, BASS_STREAM_DECODE,
@@ -280,7 +280,7 @@ TEST_F(LibraryTest, UrlStreamHandsEveryBlockToTheDownloadProcedure) {
 TEST_F(LibraryTest, UrlStreamSeeksOnlyWithinWhatHasArrived) {
   const std::string Mp3 = test::ReadFileBytes(MakeTone(Dir, "net.mp3", TToneSpec{.Seconds = 4.0}));
   // The rest never comes while the test runs.
-  auto Server = test::ServeAlways({.Body = Mp3, .ChunkBytes = Mp3.size() / 4, .ChunkDelayMs = 60000});
+  auto Server = test::ServeAlways([&](test::THttpResponse& R) { R.Body = Mp3; R.ChunkBytes = Mp3.size() / 4; R.ChunkDelayMs = 60000; });
   BASS_SetConfig(BASS_CONFIG_NET_PREBUF, 0);
   const HSTREAM Stream = BASS_StreamCreateURL((Server->BaseUrl() + "/a.mp3").c_str(), 0, BASS_STREAM_DECODE,
                                               nullptr, nullptr);
@@ -292,9 +292,20 @@ TEST_F(LibraryTest, UrlStreamSeeksOnlyWithinWhatHasArrived) {
   BASS_StreamFree(Stream);
 }
 
+TEST_F(LibraryTest, UrlStreamWaitsForItsPreBuffer) {
+  // 4 s at 128 kbit/s: half of a 5 s buffer is 2.5 s, about 40 000 bytes.
+  const std::string Mp3 = test::ReadFileBytes(MakeTone(Dir, "net.mp3", TToneSpec{.Seconds = 4.0}));
+  auto Server = test::ServeAlways([&](test::THttpResponse& R) { R.Body = Mp3; R.ChunkBytes = 4000; R.ChunkDelayMs = 20; });
+  BASS_SetConfig(BASS_CONFIG_NET_PREBUF, 50);
+  const HSTREAM Stream = BASS_StreamCreateURL((Server->BaseUrl() + "/a.mp3").c_str(), 0, 0, nullptr, nullptr);
+  ASSERT_NE(Stream, 0u) << BASS_ErrorGetCode();
+  EXPECT_GE(BASS_StreamGetFilePosition(Stream, BASS_FILEPOS_DOWNLOAD), Mp3.size() * 5 / 2 / 4 / 2);
+  BASS_StreamFree(Stream);
+}
+
 TEST_F(LibraryTest, EndlessStreamHasNoTotalSize) {
   const std::string Mp3 = test::ReadFileBytes(MakeTone(Dir, "radio.mp3", TToneSpec{.Seconds = 1.0}));
-  auto Server = test::ServeAlways({.Body = Mp3, .ChunkBytes = 4096, .ChunkDelayMs = 20, .Endless = true});
+  auto Server = test::ServeAlways([&](test::THttpResponse& R) { R.Body = Mp3; R.ChunkBytes = 4096; R.ChunkDelayMs = 20; R.Endless = true; });
   const HSTREAM Stream = BASS_StreamCreateURL((Server->BaseUrl() + "/live").c_str(), 0, 0, nullptr, nullptr);
   ASSERT_NE(Stream, 0u) << BASS_ErrorGetCode();
   EXPECT_EQ(BASS_StreamGetFilePosition(Stream, BASS_FILEPOS_END), 0u);
