@@ -24,8 +24,6 @@ void TPeakingFilter::FlushDenormals() {
       if (std::abs((*S)[C]) < 1e-25) (*S)[C] = 0;
 }
 
-// Processors with fused multiply-add get a build of their own.
-__attribute__((target_clones("arch=haswell", "default"), optimize("fp-contract=fast")))
 void ProcessCascade(std::vector<TPeakingFilter>& Filters, float* Frames, long Count) {
   constexpr size_t MaxActive = 32;
   TPeakingFilter Active[MaxActive];  // local copies keep the states in registers
