@@ -20,8 +20,7 @@ function(vemro_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-  target_link_libraries(${name} PRIVATE vemro_test_support GTest::gtest GTest::gmock GTest::gtest_main ${ARG_DEPS})
+  target_link_libraries(${name} PRIVATE vemro_test_support vemro_test_main GTest::gtest GTest::gmock ${ARG_DEPS})
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-                       PROPERTIES ENVIRONMENT "VEMRO_PROGRAM_DIR=${VEMRO_PROGRAM_DIR}\\;SDL_AUDIODRIVER=dummy"
-                                  TIMEOUT 300)
+                       PROPERTIES TIMEOUT 300)
 endfunction()

@@ -32,7 +32,6 @@ std::string ProgramDir() {
 
 class AudioEngineTest : public ::testing::Test {
 protected:
-  void SetUp() override { test::UseDummyAudioDriver(); }
   void Create(const std::string& AppFolder = ProgramDir()) {
     Engine = std::make_unique<TAudioEngine>(Ui, nullptr, AppFolder);
     Engine->OnStateChange = [this](int32_t State) {

@@ -20,10 +20,6 @@ struct TToneSpec {
   double Volume = 0.5;  // peak amplitude, 1 is full scale
 };
 
-// Tests run without a sound card: SDL's dummy driver, unless the environment
-// names another driver.
-void UseDummyAudioDriver();
-
 // A sine tone in the format the name's extension asks for: wav, aif, aiff, ogg,
 // flac, mp3, mp2, opus, m4a; mp1 holds silent frames; mod a short tracker module.
 std::string MakeTone(const TTempDir& Dir, const std::string& Name, const TToneSpec& Spec = {});

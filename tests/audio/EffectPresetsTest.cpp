@@ -29,7 +29,6 @@ TEqGains Ramp(int Gain) {
 class EffectPresetsTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    test::UseDummyAudioDriver();
     Engine = std::make_unique<TAudioEngine>(Ui, nullptr, Dir.Path().string() + "/");
   }
   TEffectPresets With(const std::string& Text) { return TEffectPresets(*Engine, Dir.Write("effect.dat", Text)); }

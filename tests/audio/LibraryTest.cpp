@@ -28,7 +28,6 @@ using test::TToneSpec;
 class LibraryTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    test::UseDummyAudioDriver();
     ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr)) << BASS_ErrorGetCode();
   }
   void TearDown() override { BASS_Free(); }
