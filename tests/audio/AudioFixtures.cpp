@@ -78,7 +78,6 @@ std::unique_ptr<THttpTestServer> ServeAlways(const std::function<void(THttpRespo
   return std::make_unique<THttpTestServer>([Response](const THttpRequest&) { return Response; });
 }
 
-
 std::string MakeTone(const TTempDir& Dir, const std::string& Name, const TToneSpec& Spec) {
   const std::string Ext = Extension(Name);
   const std::string Path = Dir.File(Name);
