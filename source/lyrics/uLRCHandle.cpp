@@ -1,6 +1,7 @@
 #include "lyrics/uLRCHandle.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <string_view>
 
@@ -20,12 +21,14 @@ TCharClass ClassOf(unsigned char C) {
 
 bool IsBlank(unsigned char C) { return C <= 32; }
 
-std::string Trim(std::string_view S) {
+std::string_view TrimView(std::string_view S) {
   size_t First = 0, Last = S.size();
   while (First < Last && IsBlank(S[First])) ++First;
   while (Last > First && IsBlank(S[Last - 1])) --Last;
-  return std::string(S.substr(First, Last - First));
+  return S.substr(First, Last - First);
 }
+
+std::string Trim(std::string_view S) { return std::string(TrimView(S)); }
 
 bool SameLetters(std::string_view A, std::string_view B) {
   return A.size() == B.size() &&
@@ -212,29 +215,30 @@ std::string LineText(std::string_view S, size_t PrevEnd, size_t Limit) {
 }
 
 struct TField {
-  std::string Digits;
+  std::string_view Digits;
   char Separator = 0;  // the byte that ended it, 0 at the end of the text
 };
 
-std::vector<TField> ReadFields(std::string_view T) {
-  std::vector<TField> Fields;
-  size_t Pos = 0;
-  while (Fields.size() < 4 && Pos < T.size()) {
-    TField Field;
-    while (Pos < T.size() && T[Pos] >= '0' && T[Pos] <= '9') Field.Digits += T[Pos++];
-    if (Pos < T.size()) Field.Separator = T[Pos++];
-    Fields.push_back(std::move(Field));
+// Up to four digit runs; any non-digit byte ends a run.
+size_t ReadFields(std::string_view T, std::array<TField, 4>& Fields) {
+  size_t Count = 0, Pos = 0;
+  while (Count < Fields.size() && Pos < T.size()) {
+    size_t Start = Pos;
+    while (Pos < T.size() && T[Pos] >= '0' && T[Pos] <= '9') ++Pos;
+    Fields[Count].Digits = T.substr(Start, Pos - Start);
+    Fields[Count].Separator = Pos < T.size() ? T[Pos++] : 0;
+    ++Count;
   }
-  return Fields;
+  return Count;
 }
 
-int32_t Number(const std::string& Digits) {
+int32_t Number(std::string_view Digits) {
   int32_t Value = 0;
   for (char C : Digits) Value = Value * 10 + (C - '0');
   return Value;
 }
 
-std::string LastTwo(const std::string& Digits) {
+std::string_view LastTwo(std::string_view Digits) {
   return Digits.size() > 2 ? Digits.substr(Digits.size() - 2) : Digits;
 }
 
@@ -244,39 +248,41 @@ TLyricItem ParseTimeTag(const std::string& TagText) {
   std::string_view T = TagText;
   bool Negative = !T.empty() && T[0] == '-';
   if (Negative) T.remove_prefix(1);
-  std::vector<TField> Fields = ReadFields(T);
+  std::array<TField, 4> Fields;
+  const size_t Count = ReadFields(T, Fields);
   char LastSeparator = 0;
-  for (const TField& Field : Fields)
-    if (Field.Separator != 0) LastSeparator = Field.Separator;
+  for (size_t K = 0; K < Count; ++K)
+    if (Fields[K].Separator != 0) LastSeparator = Fields[K].Separator;
 
   TLyricItem Item;
-  size_t Whole = Fields.size();
-  if (LastSeparator == '.' && Fields.size() >= 2) {
-    std::string Fraction = Fields.back().Digits.substr(0, 3);
+  size_t Whole = std::min<size_t>(Count, 3);
+  std::string_view Fraction;
+  const bool HasFraction = LastSeparator == '.' && Count >= 2;
+  if (HasFraction) {
+    Fraction = Fields[Count - 1].Digits.substr(0, 3);
     static constexpr int32_t Scale[] = {0, 100, 10, 1};
     Item.Time = Number(Fraction) * Scale[Fraction.size()];
-    Item.TimeText = "." + Fraction;
-    Whole = Fields.size() - 1;
+    Whole = Count - 1;
   }
   static constexpr int32_t Units[] = {1000, 60000, 3600000};
-  Whole = std::min<size_t>(Whole, 3);
-  std::string WholeText;
+  if (Negative) Item.TimeText += '-';
   for (size_t K = 0; K < Whole; ++K) {
-    std::string Field = LastTwo(Fields[K].Digits);
+    std::string_view Field = LastTwo(Fields[K].Digits);
     Item.Time += Number(Field) * Units[Whole - 1 - K];
-    WholeText += (K == 0 ? "" : ":") + Field;
+    if (K > 0) Item.TimeText += ':';
+    Item.TimeText += Field;
   }
-  Item.TimeText = WholeText + Item.TimeText;
+  if (HasFraction) (Item.TimeText += '.') += Fraction;
   if (Negative) {
     Item.Time = -Item.Time;
-    if (Item.Time != 0) Item.TimeText = "-" + Item.TimeText;
+    if (Item.Time == 0) Item.TimeText.erase(0, 1);
   }
   return Item;
 }
 
 void TLyricHandle::ParseText(const std::string& Text) {
   Clear();
-  std::string S = Trim(Text);
+  const std::string_view S = TrimView(Text);
   if (S.size() <= 3) return;
   TLrcScanner Scanner(S, FInfo);
   size_t PrevEnd = 0;
