@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <mutex>
 #include <thread>
@@ -166,6 +167,37 @@ TEST_F(AudioEngineTest, TicksCarryStatePositionAndTheCurrentSound) {
   EXPECT_GT(Paused, 0);
   Engine->Resume();
   EXPECT_EQ(StatesSeen(), (std::vector<int32_t>{STATE_PLAYING, STATE_PAUSED, STATE_PLAYING}));
+}
+
+// The loudest sample of the playing sound the ticks hand out over a while.
+int LoudestTicked(test::TVirtualDispatcher& Ui, TAudioEngine& Engine) {
+  int Loudest = 0;
+  Engine.OnTick = [&](int32_t, int32_t, int32_t, const TAuxData&, const TWaveData& Wave) {
+    const auto* Samples = reinterpret_cast<const int16_t*>(Wave.data());
+    for (int I = 0; I < 1024; ++I) Loudest = std::max(Loudest, std::abs(static_cast<int>(Samples[I])));
+  };
+  for (int I = 0; I < 10; ++I) {
+    Ui.WaitFor([] { return false; }, 30ms);
+    Ui.Advance(50);
+  }
+  Engine.OnTick = nullptr;
+  return Loudest;
+}
+
+TEST_F(AudioEngineTest, EqualizerAndVolumeSetWhileStoppedReachTheNextStream) {
+  Create();
+  const std::string Tone = MakeTone(Dir, "khz.wav", TToneSpec{.Seconds = 3.0, .Frequency = 1000, .Volume = 0.1});
+  Engine->SetVolume(65);
+  Engine->Play(Tone);
+  ASSERT_TRUE(WaitForState(STATE_PLAYING));
+  const int Flat = LoudestTicked(Ui, *Engine);
+  Engine->Stop();
+  Engine->SetEqualizer(TEqGains{0, 0, 0, 0, 12, 0, 0, 0, 0, 0});
+  Engine->Play(Tone);
+  ASSERT_TRUE(WaitForState(STATE_PLAYING));
+  const int Boosted = LoudestTicked(Ui, *Engine);
+  EXPECT_NEAR(Flat, 3277, 200);  // the tick shows the sound before the volume
+  EXPECT_NEAR(20 * std::log10(static_cast<double>(Boosted) / Flat), 12.0, 0.6);
 }
 
 TEST_F(AudioEngineTest, NetworkStreamConnectsPlaysAndHandsOverItsBytes) {
