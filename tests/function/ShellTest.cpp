@@ -1,5 +1,6 @@
 #include "function/Shell.h"
 
+#include "ScopedEnv.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -10,31 +11,14 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <thread>
 
 namespace vemro {
 namespace {
 
 using test::ReadFileBytes;
+using test::TScopedEnv;
 using test::TTempDir;
-
-// Sets an environment variable for one test and puts the old value back.
-class TScopedEnv {
-public:
-  TScopedEnv(const char* Name, const std::string& Value) : FName(Name) {
-    if (const char* Old = std::getenv(Name)) FOld = Old;
-    ::setenv(Name, Value.c_str(), 1);
-  }
-  ~TScopedEnv() {
-    if (FOld) ::setenv(FName, FOld->c_str(), 1);
-    else ::unsetenv(FName);
-  }
-
-private:
-  const char* FName;
-  std::optional<std::string> FOld;
-};
 
 // Waits (generously) until a file holds a line "done"; its content, or empty.
 std::string WaitForDoneFile(const std::string& FileName) {
