@@ -14,14 +14,21 @@ function(vemro_layer folder)
   target_link_libraries(vemro_${folder} PUBLIC ${ARG_DEPS})
 endfunction()
 
-# vemro_test(<name> SOURCES files... DEPS targets...)
-# A GoogleTest program under tests/, registered with CTest test by test.
+# vemro_test(<name> SOURCES files... DEPS targets... [RESOURCE_LOCK name])
+# A GoogleTest program under tests/, registered with CTest test by test. Tests that
+# share a RESOURCE_LOCK never run at the same time.
 function(vemro_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "RESOURCE_LOCK" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_link_libraries(${name} PRIVATE vemro_test_support GTest::gtest GTest::gmock GTest::gtest_main ${ARG_DEPS})
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-                       PROPERTIES ENVIRONMENT "VEMRO_PROGRAM_DIR=${VEMRO_PROGRAM_DIR};SDL_AUDIODRIVER=dummy"
-                                  TIMEOUT 300)
+  set(lock)
+  if(ARG_RESOURCE_LOCK)
+    set(lock RESOURCE_LOCK ${ARG_RESOURCE_LOCK})
+  endif()
+  # A list in ENVIRONMENT does not survive test discovery (it arrives split into
+  # properties), so the environment comes through `cmake -E env` instead.
+  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR
+                        "${CMAKE_COMMAND};-E;env;VEMRO_PROGRAM_DIR=${VEMRO_PROGRAM_DIR};SDL_AUDIODRIVER=dummy")
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 300 ${lock})
 endfunction()

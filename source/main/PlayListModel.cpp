@@ -39,8 +39,14 @@ QHash<int, QByteArray> TPlayListModel::roleNames() const {
 void TPlayListModel::AddListEntry(int32_t Number, const std::string& Title,
                                   const std::string& Singer, const std::string& Path) {
   beginInsertRows({}, Count(), Count());
-  FItems.push_back({Number, Title, Singer, Path});
+  FItems.push_back({FNextId++, Number, Title, Singer, Path});
   endInsertRows();
+}
+
+int32_t TPlayListModel::IndexOfId(uint64_t Id) const {
+  for (int32_t I = 0; I < Count(); ++I)
+    if (FItems[static_cast<size_t>(I)].Id == Id) return I;
+  return -1;
 }
 
 void TPlayListModel::Remove(int32_t Index) {
@@ -118,6 +124,7 @@ void TPlayListModel::Changed(int32_t Index, const QList<int>& Roles) {
 }
 
 void TPlayListModel::Select(int32_t Index) {
+  if (!Designates(Index)) Index = -1;
   if (FSelected == Index) return;
   FSelected = Index;
   emit selectedIndexChanged();

@@ -41,6 +41,7 @@ public:
   static constexpr int kHighlightedHeight = 35;
 
   struct TItem {
+    uint64_t Id = 0;  // names the entry for as long as it is in the list
     int32_t Number = 0;
     std::string Title;
     std::string Singer;
@@ -59,6 +60,8 @@ public:
   int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
   const TItem& Item(int32_t Index) const { return FItems.at(static_cast<size_t>(Index)); }
   int32_t SelectedIndex() const { return FSelected; }
+  // The index of the entry Id, or -1 when it is gone.
+  int32_t IndexOfId(uint64_t Id) const;
 
   void AddListEntry(int32_t Number, const std::string& Title, const std::string& Singer,
                     const std::string& Path);
@@ -70,6 +73,7 @@ public:
   void HighlightEntry(int32_t Index);
   // The item under the mouse shows its delete button (the only one shown) and is selected.
   void Hover(int32_t Index);
+  void Select(int32_t Index);
   void SetOpacity(int32_t Index, double Opacity);
   void SetPath(int32_t Index, const std::string& Path);
   // Appends one record per item to PlayList, emptying it first when Clear.
@@ -81,10 +85,10 @@ signals:
 private:
   bool Designates(int32_t Index) const { return Index >= 0 && Index < Count(); }
   void Changed(int32_t Index, const QList<int>& Roles);
-  void Select(int32_t Index);
 
   std::vector<TItem> FItems;
   int32_t FSelected = -1;
+  uint64_t FNextId = 1;
 };
 
 }  // namespace vemro

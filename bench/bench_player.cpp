@@ -1,0 +1,134 @@
+// The player's own figures: start to idle and to first sound (whole processes), adding
+// 1,000 tagged files and deleting one entry of 10,000 (in process, real engine and files).
+// The peer: mpv playing the same short file to its end on its null output.
+
+#include "MainFixtures.h"
+#include "PlayerProcess.h"
+#include "TempDir.h"
+#include "VirtualDispatcher.h"
+#include "main/unt_main.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace vemro {
+namespace {
+
+namespace fs = std::filesystem;
+
+void BM_StartToIdle(benchmark::State& State) {
+  test::TPlayerHome Home;
+  for (auto _ : State) {
+    const pid_t Pid = Home.Spawn({});
+    if (!Home.WaitServed()) State.SkipWithError("never served");
+    State.PauseTiming();
+    test::TPlayerHome::Terminate(Pid);
+    State.ResumeTiming();
+  }
+}
+BENCHMARK(BM_StartToIdle)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
+
+// First sound: the first non-zero sample in the output of SDL's disk driver.
+void BM_StartToFirstSound(benchmark::State& State) {
+  test::TPlayerHome Home;
+  const std::string Song = Home.Home().Write("song.wav", test::WavBytes(5));
+  const std::string Output = Home.Home().File("sound.raw");
+  for (auto _ : State) {
+    fs::remove(Output);
+    const pid_t Pid = Home.Spawn({Song}, "",
+                                 {"VEMRO_AUDIO_DRIVER=disk", "SDL_DISKAUDIOFILE=" + Output});
+    bool Heard = false;
+    while (!Heard) {
+      std::ifstream In(Output, std::ios::binary);
+      std::string Bytes((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
+      Heard = Bytes.find_first_not_of('\0') != std::string::npos;
+      if (!Heard) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    State.PauseTiming();
+    test::TPlayerHome::Terminate(Pid);
+    State.ResumeTiming();
+  }
+}
+BENCHMARK(BM_StartToFirstSound)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
+
+void BM_PeerMpvShortFile(benchmark::State& State) {
+  test::TTempDir Dir;
+  const std::string Song = Dir.Write("song.wav", test::WavBytes(0.1));
+  const std::string Command = "mpv --really-quiet --no-config --ao=null " + Song + " >/dev/null 2>&1";
+  for (auto _ : State)
+    if (std::system(Command.c_str()) != 0) State.SkipWithError("mpv failed");
+}
+BENCHMARK(BM_PeerMpvShortFile)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
+
+// The controller in a home folder of its own, on the virtual clock.
+struct TController {
+  TController() {
+    setenv("HOME", Home.Path().c_str(), 1);
+    unsetenv("XDG_CONFIG_HOME");
+    Record = std::make_unique<TCommandRecord>(RecordName);
+    const char* Bin = std::getenv("VEMRO_PROGRAM_DIR");
+    Main = std::make_unique<TPelmarMain>(D, View, *Record, TStartup{{}, std::string(Bin ? Bin : ".") + "/"});
+  }
+  ~TController() {
+    Main.reset();
+    shm_unlink(RecordName.c_str());
+  }
+  test::TTempDir Home;
+  std::string RecordName = "/vemro-bench-" + std::to_string(getpid());
+  std::unique_ptr<TCommandRecord> Record;
+  test::TVirtualDispatcher D;
+  test::TTestView View;
+  std::unique_ptr<TPelmarMain> Main;
+};
+
+void BM_Add1000TaggedFiles(benchmark::State& State) {
+  test::TTempDir Songs;
+  std::vector<std::string> Files;
+  for (int I = 0; I < 1000; ++I)
+    Files.push_back(Songs.Write("s" + std::to_string(I) + ".mp3",
+                                test::TaggedMp3Bytes(1, "Title " + std::to_string(I), "Singer")));
+  for (auto _ : State) {
+    State.PauseTiming();
+    auto C = std::make_unique<TController>();
+    C->View.FilesToChoose = Files;
+    State.ResumeTiming();
+    C->Main->lbl_openClick();  // reads the tags, adds, saves, starts the first
+    State.PauseTiming();
+    if (C->Main->PlayList().size() != 1000) State.SkipWithError("not added");
+    C.reset();
+    State.ResumeTiming();
+  }
+}
+BENCHMARK(BM_Add1000TaggedFiles)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+void BM_DeleteOneOf10000(benchmark::State& State) {
+  auto C = std::make_unique<TController>();
+  std::string List = "<?xml version=\"1.0\" encoding=\"GB2312\"?>\n<DefaultList><PlayerList>";
+  for (int I = 0; I < 10000 + 200; ++I)
+    List += "<LIST Path=\"/music/song " + std::to_string(I) + ".mp3\" Title=\"歌曲 " + std::to_string(I) +
+            "\" Artist=\"歌手\" Url=\"0\" Ltime=\"0\"/>";
+  List += "</PlayerList></DefaultList>\n";
+  C->Main.reset();
+  C->Home.Write("Documents/vemro/Default.pls", List);
+  const char* Bin = std::getenv("VEMRO_PROGRAM_DIR");
+  C->Main = std::make_unique<TPelmarMain>(C->D, C->View, *C->Record,
+                                          TStartup{{}, std::string(Bin ? Bin : ".") + "/"});
+  for (auto _ : State) {
+    C->Main->lstDefaultMouseMove(5000);
+    C->Main->pmdel_delselectClick();  // the fade ends at once in the test view
+  }
+  State.counters["entries_left"] = static_cast<double>(C->Main->PlayList().size());
+}
+BENCHMARK(BM_DeleteOneOf10000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(100);
+
+}  // namespace
+}  // namespace vemro
+
+BENCHMARK_MAIN();
