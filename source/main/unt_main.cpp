@@ -61,6 +61,7 @@ struct TPelmarMain::TDownload {
   std::string Target;
   uint64_t EntryId = 0;
   std::ofstream File;
+  bool Ended = false;      // the last block has arrived
   bool Discarded = false;  // an endless stream: nothing goes to disk
 };
 
@@ -418,6 +419,7 @@ void TPelmarMain::EngineStateChanged(int32_t State) {
       FView.SetProgressMax(FProgressMax);
       FView.SetPlayButtonImage(TPlayButtonImage::Pause);
       FList.HighlightEntry(FCurrentIndex);
+      SettleDownload();
       SongStarted();
       break;
     case STATE_CONNECTING: PrepareDownload(); break;
@@ -436,7 +438,8 @@ void TPelmarMain::EngineTrackEnded() {
   SongFinished();
 }
 
-void TPelmarMain::EngineError(int32_t, int32_t Detail) {
+void TPelmarMain::EngineError(int32_t Code, int32_t Detail) {
+  if (Code == STATE_OPEN_FAILED) SettleDownload();
   if (Detail != 0 && !FLanErrTimer->Enabled()) FLanErrTimer->SetEnabled(true);
 }
 
@@ -484,14 +487,6 @@ void TPelmarMain::PrepareDownload() {
 void TPelmarMain::EngineDownload(const std::string& Block, bool Finished) {
   if (!FDownload || FDownload->Discarded) return;
   TDownload& D = *FDownload;
-  // Once the stream is open its size is known; none means an endless stream.
-  if (FEngine->State() != STATE_CONNECTING && DownloadTotal.load() <= 0) {
-    D.File.close();
-    std::error_code Ignored;
-    fs::remove(D.Temp, Ignored);
-    D.Discarded = true;
-    return;
-  }
   if (!D.File.is_open()) {
     D.File.open(D.Temp, std::ios::binary | std::ios::trunc);
     DownloadDone = 0;
@@ -499,9 +494,25 @@ void TPelmarMain::EngineDownload(const std::string& Block, bool Finished) {
   if (!Finished) {
     D.File.write(Block.data(), static_cast<std::streamsize>(Block.size()));
     DownloadDone += static_cast<int64_t>(Block.size());
+  } else {
+    D.Ended = true;
+  }
+  // The size is known only once the open has finished; until then the blocks wait on disk.
+  if (FEngine->State() != STATE_CONNECTING) SettleDownload();
+}
+
+void TPelmarMain::SettleDownload() {
+  if (!FDownload || FDownload->Discarded) return;
+  TDownload& D = *FDownload;
+  if (DownloadTotal.load() <= 0) {
+    // An endless stream (or none at all): nothing stays on disk.
+    D.File.close();
+    std::error_code Ignored;
+    fs::remove(D.Temp, Ignored);
+    D.Discarded = true;
     return;
   }
-  FinishDownload();
+  if (D.Ended) FinishDownload();
 }
 
 void TPelmarMain::FinishDownload() {

@@ -107,6 +107,8 @@ private:
   void EngineDownload(const std::string& Block, bool Finished);
   void tmr_lanerrTimer();
   void PrepareDownload();
+  // Decides, once the stream's size is known, whether the download is kept.
+  void SettleDownload();
   void FinishDownload();
   void ApplyEffectPreset(int32_t Id);
 
