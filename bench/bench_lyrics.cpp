@@ -36,6 +36,18 @@ void BM_ParseLrc2000Lines(benchmark::State& State) {
 }
 BENCHMARK(BM_ParseLrc2000Lines)->Unit(benchmark::kMicrosecond);
 
+// Not an LRC text: 200 KB of "[ti:" that never closes, as a misnamed file might hold.
+void BM_ParseUnclosedTags200KB(benchmark::State& State) {
+  std::string Text;
+  while (Text.size() < 200000) Text += "[ti:";
+  vemro::TLrcClass Store;
+  for (auto _ : State) {
+    Store.LoadText(Text);
+    benchmark::DoNotOptimize(Store.Lyric().Count());
+  }
+}
+BENCHMARK(BM_ParseUnclosedTags200KB)->Unit(benchmark::kMillisecond);
+
 void BM_ScanSameBytesForBrackets(benchmark::State& State) {
   const std::string Text = LongLrc(2000);
   for (auto _ : State) benchmark::DoNotOptimize(std::count(Text.begin(), Text.end(), '['));

@@ -26,14 +26,13 @@ void TLrcClass::SetPosition(int32_t Ms) {
 }
 
 void TLrcClass::UpdateCurrentLine() {
-  const int32_t Count = FLyric.Count();
-  if (Count == 0) return;
-  int32_t Passed = 0;
+  const std::vector<TLyricItem>& Items = FLyric.Items();
+  if (Items.empty()) return;
+  size_t Passed = 0;
   // 64-bit, so that a large offset cannot overflow the comparison.
-  while (Passed < Count &&
-         int64_t(FLyric.GetItem(Passed).Time) - FOffset < int64_t(FPosition))
+  while (Passed < Items.size() && int64_t(Items[Passed].Time) - FOffset < int64_t(FPosition))
     ++Passed;
-  FCurrentLine = FLyric.GetItem(Passed >= 2 ? Passed - 1 : 0).Text;
+  FCurrentLine = Items[Passed >= 2 ? Passed - 1 : 0].Text;
 }
 
 }  // namespace vemro

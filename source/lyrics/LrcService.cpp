@@ -1,5 +1,7 @@
 #include "lyrics/LrcService.h"
 
+#include "function/Shell.h"
+
 #include <cstdlib>
 #include <dlfcn.h>
 
@@ -9,6 +11,8 @@ constexpr int32_t kDownloadBufferSize = 4096;
 
 std::string Text(const char* S) { return S ? S : ""; }
 }  // namespace
+
+TLrcService::TLrcService() : TLrcService(GetAppDir()) {}
 
 TLrcService::TLrcService(const std::string& ProgramFolder) {
   std::string Path = ProgramFolder;

@@ -28,9 +28,9 @@ struct TLrcResult {
 
 class TLrcService {
 public:
-  // No service: local lyrics only.
-  TLrcService() = default;
-  // Loads liblrcdown.so from ProgramFolder (the program's folder, GetAppDir()).
+  // Loads liblrcdown.so from the program's folder.
+  TLrcService();
+  // Loads liblrcdown.so from ProgramFolder (with or without a trailing "/").
   explicit TLrcService(const std::string& ProgramFolder);
   ~TLrcService();
   TLrcService(const TLrcService&) = delete;

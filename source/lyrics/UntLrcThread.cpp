@@ -9,7 +9,6 @@
 #include <fstream>
 #include <iterator>
 #include <mutex>
-#include <sstream>
 #include <vector>
 
 namespace vemro {
@@ -171,8 +170,6 @@ std::string DownloadLrc(TLrcService::TSession& Service, const std::string& Title
   return {};
 }
 
-// ---------------------------------------------------------------------------------
-
 struct TLyricWorker::TLink {
   std::mutex Lock;
   std::condition_variable Changed;
@@ -236,8 +233,6 @@ bool TLyricWorker::SendToUi(std::function<void()> Task) {
   FLink->Changed.wait(Hold, [&] { return *Ran || FLink->Stop; });
   return *Ran;
 }
-
-// ---------------------------------------------------------------------------------
 
 TLrcTextThread::TLrcTextThread(IDispatcher& Dispatcher, TLrcService& Service,
                                std::string FileName, std::string Title, std::string Singer,

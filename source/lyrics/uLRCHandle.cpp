@@ -49,7 +49,8 @@ enum class TSeparator { Close, Colon, Dot, Other };
 // The tag recogniser over the trimmed text. Positions count from 1, 0 is "none".
 class TLrcScanner {
 public:
-  TLrcScanner(std::string_view Text, TLRCInfo& Info) : S(Text), L(Text.size()), FInfo(Info) {}
+  TLrcScanner(std::string_view Text, TLRCInfo& Info)
+      : S(Text), L(Text.size()), FLastClose(Text.rfind(']') + 1), FInfo(Info) {}
 
   bool FindNextTag();
   bool IsTimeTag() const { return FTimeTag; }
@@ -70,6 +71,7 @@ private:
 
   std::string_view S;
   size_t L;
+  size_t FLastClose;  // position of the last "]", 0 if none
   TLRCInfo& FInfo;
   size_t FPos = 1;
   size_t FTagStart = 0;
@@ -159,10 +161,12 @@ bool TLrcScanner::TryIdTag() {
     FPos += Name.size();
     TToken Token = NextToken();
     if (Token.Class != TCharClass::Punct || Token.Text[0] != ':') return false;
-    size_t End = Find(']', FPos);
+    // Past the text's last "]" there is none: without this, a long text of "[ti:"
+    // would be searched to its end at every "[".
+    size_t End = FPos <= FLastClose ? Find(']', FPos) : 0;
     if (End == 0) return false;
-    size_t Cr = Find('\r', FPos);
-    size_t ValueEnd = (Cr != 0 && Cr < End) ? Cr : End;
+    size_t Cr = S.substr(FPos - 1, End - FPos).find('\r');
+    size_t ValueEnd = Cr != std::string_view::npos ? FPos + Cr : End;
     StoreIdTag(Name, Trim(S.substr(FPos - 1, ValueEnd - FPos)));
     FPos = End;
     return true;
@@ -209,9 +213,9 @@ bool TLrcScanner::FindNextTag() {
 // for the end of the text).
 std::string LineText(std::string_view S, size_t PrevEnd, size_t Limit) {
   size_t From = PrevEnd;  // 0-based index of the byte after PrevEnd
-  size_t Cr = S.find('\r', From);
-  size_t To = (Cr != std::string_view::npos && Cr + 1 < Limit) ? Cr : Limit - 1;
-  return From < To ? Trim(S.substr(From, To - From)) : std::string();
+  if (From + 1 >= Limit) return {};
+  std::string_view Line = S.substr(From, Limit - 1 - From);
+  return Trim(Line.substr(0, Line.find('\r')));
 }
 
 struct TField {

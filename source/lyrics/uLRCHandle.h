@@ -46,6 +46,7 @@ public:
   // Ascending Time; lines with equal times keep their order.
   void SortByTime();
   const TLRCInfo& Info() const { return FInfo; }
+  const std::vector<TLyricItem>& Items() const { return FItems; }
 
 private:
   TLRCInfo FInfo;

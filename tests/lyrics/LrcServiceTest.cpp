@@ -151,6 +151,32 @@ TEST(LrcService, SlowButTimelyServerIsWaitedFor) {
   EXPECT_EQ(SearchAll(*Service, "t", "s").size(), 1u);
 }
 
+TEST(LrcService, LibraryHandsOutCountedObjectsForItsInterfaceOnly) {
+  void* Library = dlopen((test::ProgramDir() + "/" + kLrcDownloadLibrary).c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(Library, nullptr) << dlerror();
+  auto Create = reinterpret_cast<TLrcCreateObj>(dlsym(Library, kLrcCreateObjName));
+  ASSERT_NE(Create, nullptr);
+  TLrcGuid Other = kLrcDownloadIid;
+  Other.Data4[7] ^= 1;
+  EXPECT_EQ(Create(&Other), nullptr);
+  EXPECT_EQ(Create(nullptr), nullptr);
+
+  ILrcDownload* Object = Create(&kLrcDownloadIid);
+  ASSERT_NE(Object, nullptr);
+  void* Same = nullptr;
+  EXPECT_EQ(Object->QueryInterface(kLrcDownloadIid, &Same), 0);
+  EXPECT_EQ(Same, Object);
+  EXPECT_NE(Object->QueryInterface(Other, &Same), 0);
+  EXPECT_EQ(Same, nullptr);
+  EXPECT_EQ(Object->AddRef(), 3u);
+  EXPECT_EQ(Object->Release(), 2u);
+  EXPECT_EQ(Object->Count(), 0);
+  EXPECT_EQ(Object->GetItem(0), nullptr);
+  EXPECT_EQ(Object->Release(), 1u);
+  EXPECT_EQ(Object->Release(), 0u);
+  dlclose(Library);
+}
+
 TEST(LrcService, WithoutTheLibraryThereAreNoResults) {
   test::TTempDir EmptyFolder;
   TLrcService Service(EmptyFolder.Path().string());
