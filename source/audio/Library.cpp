@@ -67,6 +67,7 @@ public:
       return false;
     }
     SDL_PauseAudioDevice(FDevice, 0);
+    FRunning = true;
     return true;
   }
 

@@ -12,8 +12,10 @@ namespace vemro::audio {
 namespace {
 
 constexpr size_t MaxPlaylistBytes = 1 << 20;
-// An endless stream keeps this much behind the reading position for decoders that look back.
+// An endless (or huge) stream keeps this much behind the reading position for
+// decoders that look back; a download up to MaxKeptBytes is kept whole for seeking.
 constexpr int64_t EndlessWindowBytes = 1 << 20;
+constexpr int64_t MaxKeptBytes = int64_t(256) << 20;
 constexpr int MaxPlaylistDepth = 3;
 
 std::string LowerAscii(std::string S) {
@@ -195,7 +197,7 @@ size_t TNetSource::Arrive(const char* Data, size_t Size) {
 }
 
 void TNetSource::TrimWindow() {
-  if (FContentLength > 0) return;
+  if (FContentLength > 0 && FContentLength <= MaxKeptBytes) return;
   const int64_t Behind = FPos - FBase;
   if (Behind > 4 * EndlessWindowBytes) {
     const int64_t Drop = Behind - EndlessWindowBytes;

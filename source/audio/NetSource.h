@@ -1,7 +1,8 @@
 #pragma once
 // A byte source fed by an HTTP download on a thread of its own (libcurl). Everything
 // that arrives is kept, so decoders can look back and seeks work within what has
-// arrived; an endless stream keeps only a window behind the reading position.
+// arrived; an endless stream, or one beyond 256 MB, keeps only a window behind the
+// reading position.
 
 #include "audio/AudioDecoder.h"
 #include "audio/Bass.h"

@@ -40,7 +40,9 @@ std::string ProgramFolder() {
 
 // Loads the library and checks its entry point; nullptr with the error code set.
 std::shared_ptr<void> OpenAddin(const std::string& Path, const VemroAudioAddinInfo*& Info) {
-  void* Library = dlopen(Path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // Freeing an add-in takes its formats away but leaves its code mapped: the libraries
+  // beneath one (FFmpeg's, TLS) are not made to be unloaded and back again.
+  void* Library = dlopen(Path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (!Library) {
     SetLastError(BASS_ERROR_FILEOPEN);
     return nullptr;

@@ -171,8 +171,7 @@ void TStream::ApplyFx(float* Frames, int64_t Count) {
     for (size_t I = 0; I < FFx.size(); ++I)
       FFilters[I].Configure(OutputRate, FFx[I].Params.fCenter, FFx[I].Params.fBandwidth, FFx[I].Params.fGain);
   }
-  for (auto& Filter : FFilters)
-    if (!Filter.IsFlat()) Filter.Process(Frames, static_cast<long>(Count));
+  ProcessCascade(FFilters, Frames, static_cast<long>(Count));
 }
 
 int64_t TStream::Pull(float* Frames, int64_t Count) {
@@ -251,7 +250,7 @@ void TStream::DecodeLoop() {
   while (!FQuit) {
     {
       std::unique_lock Lock(FWakeLock);
-      FWake.wait_for(Lock, 10ms, [this] { return FQuit.load(); });
+      FWake.wait_for(Lock, 20ms, [this] { return FQuit.load(); });
     }
     if (FQuit) break;
     if (FState != Playing || FDrained) continue;

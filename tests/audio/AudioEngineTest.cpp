@@ -202,16 +202,9 @@ TEST_F(AudioEngineTest, EqualizerAndVolumeSetWhileStoppedReachTheNextStream) {
 
 TEST_F(AudioEngineTest, NetworkStreamConnectsPlaysAndHandsOverItsBytes) {
   const std::string Mp3 = test::ReadFileBytes(MakeTone(Dir, "net.mp3", TToneSpec{.Seconds = 0.5}));
-  test::THttpTestServer Server([&](const test::THttpRequest&) {
-    test::THttpResponse R;
-    R.ContentType = "audio/mpeg";
-    R.Body = Mp3;
-    R.ChunkBytes = 1500;
-    R.ChunkDelayMs = 2;
-    return R;
-  });
+  auto Server = test::ServeAlways([&](test::THttpResponse& R) { R.ContentType = "audio/mpeg"; R.Body = Mp3; R.ChunkBytes = 1500; R.ChunkDelayMs = 2; });
   Create();
-  Engine->Play(Server.BaseUrl() + "/net.mp3");
+  Engine->Play(Server->BaseUrl() + "/net.mp3");
   ASSERT_TRUE(WaitForState(STATE_PLAYING));
   EXPECT_EQ(StatesSeen(), (std::vector<int32_t>{STATE_CONNECTING, STATE_PLAYING}));
   EXPECT_EQ(DownloadTotal.load(), static_cast<int64_t>(Mp3.size()));
@@ -236,14 +229,9 @@ TEST_F(AudioEngineTest, UnreachableSourceFailsWithTheLibrarysCode) {
 
 TEST_F(AudioEngineTest, StopDuringAnOpenDiscardsTheStream) {
   const std::string Mp3 = test::ReadFileBytes(MakeTone(Dir, "slow.mp3"));
-  test::THttpTestServer Server([&](const test::THttpRequest&) {
-    test::THttpResponse R;
-    R.Body = Mp3;
-    R.DelayMs = 500;
-    return R;
-  });
+  auto Server = test::ServeAlways([&](test::THttpResponse& R) { R.Body = Mp3; R.DelayMs = 500; });
   Create();
-  Engine->Play(Server.BaseUrl() + "/slow.mp3");
+  Engine->Play(Server->BaseUrl() + "/slow.mp3");
   ASSERT_TRUE(WaitFor([&] { return !States.empty(); }));  // connecting
   Engine->Stop();
   EXPECT_EQ(Engine->State(), STATE_STOPPED);
@@ -256,27 +244,18 @@ TEST_F(AudioEngineTest, StopDuringAnOpenDiscardsTheStream) {
 
 TEST_F(AudioEngineTest, SecondPlayWhileOpeningIsRefused) {
   const std::string Mp3 = test::ReadFileBytes(MakeTone(Dir, "slow.mp3"));
-  test::THttpTestServer Server([&](const test::THttpRequest&) {
-    test::THttpResponse R;
-    R.Body = Mp3;
-    R.DelayMs = 300;
-    return R;
-  });
+  auto Server = test::ServeAlways([&](test::THttpResponse& R) { R.Body = Mp3; R.DelayMs = 300; });
   Create();
-  Engine->Play(Server.BaseUrl() + "/slow.mp3");
+  Engine->Play(Server->BaseUrl() + "/slow.mp3");
   Engine->Play(MakeTone(Dir, "other.wav"));
   EXPECT_EQ(ErrorsSeen(), (std::vector<std::pair<int32_t, int32_t>>{{STATE_ENDED, -3}}));
   ASSERT_TRUE(WaitForState(STATE_PLAYING));
   EXPECT_EQ(StatesSeen(), (std::vector<int32_t>{STATE_CONNECTING, STATE_PLAYING}));
-  EXPECT_EQ(Server.Requests().size(), 1u);
+  EXPECT_EQ(Server->Requests().size(), 1u);
 }
 
 TEST_F(AudioEngineTest, BadInputEndsInOpenFailed) {
-  test::THttpTestServer Server([](const test::THttpRequest&) {
-    test::THttpResponse R;
-    R.NeverAnswer = true;
-    return R;
-  });
+  auto Server = test::ServeAlways([&](test::THttpResponse& R) { R.NeverAnswer = true; });
   const std::string Mp3 = test::ReadFileBytes(MakeTone(Dir, "good.mp3"));
   std::string Random(32 * 1024, '\0');
   uint32_t Seed = 7;
@@ -284,7 +263,7 @@ TEST_F(AudioEngineTest, BadInputEndsInOpenFailed) {
   Create();
   for (const std::string& Source :
        {Dir.Write("empty.mp3", ""), Dir.Write("cut.mp3", Mp3.substr(0, 300)), Dir.Write("random.mp3", Random),
-        Dir.Path().string(), Dir.File("missing.mp3"), Server.BaseUrl() + "/silent.mp3"}) {
+        Dir.Path().string(), Dir.File("missing.mp3"), Server->BaseUrl() + "/silent.mp3"}) {
     SCOPED_TRACE(Source);
     Clear();
     Engine->Play(Source);
@@ -293,7 +272,7 @@ TEST_F(AudioEngineTest, BadInputEndsInOpenFailed) {
     EXPECT_EQ(Engine->State(), STATE_OPEN_FAILED);
     EXPECT_EQ(Engine->GetLength(), 0);
   }
-  Server.Stop();
+  Server->Stop();
 }
 
 TEST_F(AudioEngineTest, ReadTagsLeavesThePlayingStreamAlone) {
@@ -314,14 +293,9 @@ TEST_F(AudioEngineTest, ReadTagsLeavesThePlayingStreamAlone) {
 }
 
 TEST_F(AudioEngineTest, DestructionStopsAndWaitsForAnOpen) {
-  test::THttpTestServer Server([](const test::THttpRequest&) {
-    test::THttpResponse R;
-    R.DelayMs = 300;
-    R.Body = "nothing to play";
-    return R;
-  });
+  auto Server = test::ServeAlways([&](test::THttpResponse& R) { R.Body = "nothing to play"; R.DelayMs = 300; });
   Create();
-  Engine->Play(Server.BaseUrl() + "/a.mp3");
+  Engine->Play(Server->BaseUrl() + "/a.mp3");
   Engine.reset();
   EXPECT_EQ(StatesSeen().back(), STATE_STOPPED);
   Ui.RunPending();  // the opener's completion finds no engine

@@ -72,6 +72,12 @@ std::string TrackerModule(double Seconds) {
 
 }  // namespace
 
+std::unique_ptr<THttpTestServer> ServeAlways(const std::function<void(THttpResponse&)>& Shape) {
+  THttpResponse Response;
+  Shape(Response);
+  return std::make_unique<THttpTestServer>([Response](const THttpRequest&) { return Response; });
+}
+
 void UseDummyAudioDriver() { setenv("SDL_AUDIODRIVER", "dummy", 0); }
 
 std::string MakeTone(const TTempDir& Dir, const std::string& Name, const TToneSpec& Spec) {

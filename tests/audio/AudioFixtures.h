@@ -2,7 +2,11 @@
 // Sound files for the audio tests, made at test time with the real encoders (sox,
 // lame, mpv) or written byte by byte where no encoder exists here.
 
+#include "HttpTestServer.h"
 #include "TempDir.h"
+
+#include <functional>
+#include <memory>
 
 #include <string>
 
@@ -23,5 +27,8 @@ void UseDummyAudioDriver();
 // A sine tone in the format the name's extension asks for: wav, aif, aiff, ogg,
 // flac, mp3, mp2, opus, m4a; mp1 holds silent frames; mod a short tracker module.
 std::string MakeTone(const TTempDir& Dir, const std::string& Name, const TToneSpec& Spec = {});
+
+// A server that gives every request the same answer, shaped by Shape.
+std::unique_ptr<THttpTestServer> ServeAlways(const std::function<void(THttpResponse&)>& Shape);
 
 }  // namespace vemro::test

@@ -256,17 +256,10 @@ bool WaitUntil(const std::function<bool()>& Done) {
 
 TEST_F(LibraryTest, UrlStreamHandsEveryBlockToTheDownloadProcedure) {
   const std::string Mp3 = test::ReadFileBytes(MakeTone(Dir, "net.mp3", TToneSpec{.Seconds = 1.0}));
-  test::THttpTestServer Server([&](const test::THttpRequest&) {
-    test::THttpResponse R;
-    R.ContentType = "audio/mpeg";
-    R.Body = Mp3;
-    R.ChunkBytes = 2000;
-    R.ChunkDelayMs = 5;
-    return R;
-  });
+  auto Server = test::ServeAlways([&](test::THttpResponse& R) { R.ContentType = "audio/mpeg"; R.Body = Mp3; R.ChunkBytes = 2000; R.ChunkDelayMs = 5; });
   BASS_SetConfig(BASS_CONFIG_NET_PREBUF, 0);
   TDownloads D;
-  const HSTREAM Stream = BASS_StreamCreateURL((Server.BaseUrl() + "/song.mp3").c_str(), 0, BASS_STREAM_DECODE,
+  const HSTREAM Stream = BASS_StreamCreateURL((Server->BaseUrl() + "/song.mp3").c_str(), 0, BASS_STREAM_DECODE,
                                               &Collect, &D);
   ASSERT_NE(Stream, 0u) << BASS_ErrorGetCode();
   EXPECT_EQ(BASS_StreamGetFilePosition(Stream, BASS_FILEPOS_END), Mp3.size());
@@ -286,39 +279,38 @@ TEST_F(LibraryTest, UrlStreamHandsEveryBlockToTheDownloadProcedure) {
 
 TEST_F(LibraryTest, UrlStreamSeeksOnlyWithinWhatHasArrived) {
   const std::string Mp3 = test::ReadFileBytes(MakeTone(Dir, "net.mp3", TToneSpec{.Seconds = 4.0}));
-  test::THttpTestServer Server([&](const test::THttpRequest&) {
-    test::THttpResponse R;
-    R.Body = Mp3;
-    R.ChunkBytes = Mp3.size() / 4;
-    R.ChunkDelayMs = 60000;  // the rest never comes while the test runs
-    return R;
-  });
+  // The rest never comes while the test runs.
+  auto Server = test::ServeAlways([&](test::THttpResponse& R) { R.Body = Mp3; R.ChunkBytes = Mp3.size() / 4; R.ChunkDelayMs = 60000; });
   BASS_SetConfig(BASS_CONFIG_NET_PREBUF, 0);
-  const HSTREAM Stream = BASS_StreamCreateURL((Server.BaseUrl() + "/a.mp3").c_str(), 0, BASS_STREAM_DECODE,
+  const HSTREAM Stream = BASS_StreamCreateURL((Server->BaseUrl() + "/a.mp3").c_str(), 0, BASS_STREAM_DECODE,
                                               nullptr, nullptr);
   ASSERT_NE(Stream, 0u) << BASS_ErrorGetCode();
   EXPECT_TRUE(BASS_ChannelSetPosition(Stream, BASS_ChannelSeconds2Bytes(Stream, 0.2), BASS_POS_BYTE));
   EXPECT_FALSE(BASS_ChannelSetPosition(Stream, BASS_ChannelSeconds2Bytes(Stream, 3.5), BASS_POS_BYTE));
   EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_POSITION);
-  Server.Stop();
+  Server->Stop();
+  BASS_StreamFree(Stream);
+}
+
+TEST_F(LibraryTest, UrlStreamWaitsForItsPreBuffer) {
+  // 4 s at 128 kbit/s: half of a 5 s buffer is 2.5 s, about 40 000 bytes.
+  const std::string Mp3 = test::ReadFileBytes(MakeTone(Dir, "net.mp3", TToneSpec{.Seconds = 4.0}));
+  auto Server = test::ServeAlways([&](test::THttpResponse& R) { R.Body = Mp3; R.ChunkBytes = 4000; R.ChunkDelayMs = 20; });
+  BASS_SetConfig(BASS_CONFIG_NET_PREBUF, 50);
+  const HSTREAM Stream = BASS_StreamCreateURL((Server->BaseUrl() + "/a.mp3").c_str(), 0, 0, nullptr, nullptr);
+  ASSERT_NE(Stream, 0u) << BASS_ErrorGetCode();
+  EXPECT_GE(BASS_StreamGetFilePosition(Stream, BASS_FILEPOS_DOWNLOAD), Mp3.size() * 5 / 2 / 4 / 2);
   BASS_StreamFree(Stream);
 }
 
 TEST_F(LibraryTest, EndlessStreamHasNoTotalSize) {
   const std::string Mp3 = test::ReadFileBytes(MakeTone(Dir, "radio.mp3", TToneSpec{.Seconds = 1.0}));
-  test::THttpTestServer Server([&](const test::THttpRequest&) {
-    test::THttpResponse R;
-    R.Body = Mp3;
-    R.Endless = true;
-    R.ChunkBytes = 4096;
-    R.ChunkDelayMs = 20;
-    return R;
-  });
-  const HSTREAM Stream = BASS_StreamCreateURL((Server.BaseUrl() + "/live").c_str(), 0, 0, nullptr, nullptr);
+  auto Server = test::ServeAlways([&](test::THttpResponse& R) { R.Body = Mp3; R.ChunkBytes = 4096; R.ChunkDelayMs = 20; R.Endless = true; });
+  const HSTREAM Stream = BASS_StreamCreateURL((Server->BaseUrl() + "/live").c_str(), 0, 0, nullptr, nullptr);
   ASSERT_NE(Stream, 0u) << BASS_ErrorGetCode();
   EXPECT_EQ(BASS_StreamGetFilePosition(Stream, BASS_FILEPOS_END), 0u);
   EXPECT_TRUE(BASS_StreamFree(Stream));
-  Server.Stop();
+  Server->Stop();
 }
 
 TEST_F(LibraryTest, PlaylistUrlsLeadToTheirFirstEntry) {
