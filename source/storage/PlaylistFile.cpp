@@ -50,11 +50,11 @@ void TPlaylistFile::AddItem(const std::string& NodePath, const std::string& Titl
   const size_t Slash = NodePath.rfind('/');
   const TXmlNode Parent = Slash == std::string::npos ? FDocument.Root() : FDocument.Find(NodePath.substr(0, Slash), true);
   const TXmlNode Entry = TXmlDocument::AppendChild(Parent, NodePath.substr(Slash + 1));
-  TXmlDocument::SetAttribute(Entry, "Path", Path);
-  TXmlDocument::SetAttribute(Entry, "Title", Title);
-  TXmlDocument::SetAttribute(Entry, "Artist", Artist);
-  TXmlDocument::SetAttribute(Entry, "Url", Url);
-  TXmlDocument::SetAttribute(Entry, "Ltime", LtimeText(Ltime));
+  TXmlDocument::AddAttribute(Entry, "Path", Path);
+  TXmlDocument::AddAttribute(Entry, "Title", Title);
+  TXmlDocument::AddAttribute(Entry, "Artist", Artist);
+  TXmlDocument::AddAttribute(Entry, "Url", Url);
+  TXmlDocument::AddAttribute(Entry, "Ltime", LtimeText(Ltime));
   FDocument.MarkModified();
 }
 

@@ -31,14 +31,15 @@ void InitLibxml() {
   std::call_once(Once, [] { xmlInitParser(); });
 }
 
+bool IsXmlControl(char C) {
+  return static_cast<unsigned char>(C) < 0x20 && C != '\t' && C != '\n' && C != '\r';
+}
+
 // Text XML 1.0 can hold: UTF-8 (stray GBK bytes are decoded as such) without the control
 // characters a well-formed document cannot contain even as references.
 std::string XmlText(const std::string& Value) {
-  const std::string Utf8 = IsValidUtf8(Value) ? Value : GbkToUtf8(Value);
-  std::string Result;
-  Result.reserve(Utf8.size());
-  for (char C : Utf8)
-    if (static_cast<unsigned char>(C) >= 0x20 || C == '\t' || C == '\n' || C == '\r') Result += C;
+  std::string Result = IsValidUtf8(Value) ? Value : GbkToUtf8(Value);
+  std::erase_if(Result, IsXmlControl);
   return Result;
 }
 
@@ -128,6 +129,10 @@ bool TXmlDocument::HasAttribute(TXmlNode Node, const std::string& Name) {
 void TXmlDocument::SetAttribute(TXmlNode Node, const std::string& Name, const std::string& Value) {
   if (xmlValidateName(X(Name), 0) != 0) throw std::invalid_argument("not an XML name: \"" + Name + "\"");
   xmlSetProp(Node, X(Name), X(XmlText(Value)));
+}
+
+void TXmlDocument::AddAttribute(TXmlNode Node, const char* Name, const std::string& Value) {
+  xmlNewProp(Node, reinterpret_cast<const xmlChar*>(Name), X(XmlText(Value)));
 }
 
 std::string TXmlDocument::Text(TXmlNode Node) {

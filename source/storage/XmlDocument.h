@@ -56,6 +56,8 @@ public:
   static std::string Attribute(TXmlNode Node, const std::string& Name);
   static bool HasAttribute(TXmlNode Node, const std::string& Name);
   static void SetAttribute(TXmlNode Node, const std::string& Name, const std::string& Value);
+  // The quick form for a new element: Name must be a valid name the element does not have yet.
+  static void AddAttribute(TXmlNode Node, const char* Name, const std::string& Value);
   // The element's own text (its text children, not those of its child elements).
   static std::string Text(TXmlNode Node);
   static void SetText(TXmlNode Node, const std::string& Value);
