@@ -75,7 +75,7 @@ struct TController {
     unsetenv("XDG_CONFIG_HOME");
     Record = std::make_unique<TCommandRecord>(RecordName);
     const char* Bin = std::getenv("VEMRO_PROGRAM_DIR");
-    Main = std::make_unique<TPelmarMain>(D, View, *Record, TStartup{{}, std::string(Bin ? Bin : ".") + "/"});
+    Main = std::make_unique<TPelmarMain>(D, View, View, *Record, TStartup{{}, std::string(Bin ? Bin : ".") + "/"});
   }
   ~TController() {
     Main.reset();
@@ -120,7 +120,7 @@ void BM_DeleteOneOf10000(benchmark::State& State) {
     File.Save();
   }
   const char* Bin = std::getenv("VEMRO_PROGRAM_DIR");
-  C->Main = std::make_unique<TPelmarMain>(C->D, C->View, *C->Record,
+  C->Main = std::make_unique<TPelmarMain>(C->D, C->View, C->View, *C->Record,
                                           TStartup{{}, std::string(Bin ? Bin : ".") + "/"});
   for (auto _ : State) {
     C->Main->lstDefaultMouseMove(5000);

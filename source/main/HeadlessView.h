@@ -1,18 +1,21 @@
 #pragma once
-// The main window's controls when the player runs without its windows (Qt's offscreen
+// The main window's controls and the desktop lyrics line when the player runs without its windows (Qt's offscreen
 // platform, or until a window is bound): it keeps what it is shown, asks nobody, and
 // answers every question with "no".
 
 #include "function/Dispatcher.h"
+#include "lyrics/LyricSync.h"
 #include "main/MainView.h"
 
 #include <memory>
 
 namespace vemro {
 
-class THeadlessView : public IMainView {
+class THeadlessView : public IMainView, public ILyricLine {
 public:
   explicit THeadlessView(IDispatcher& Dispatcher) : FDispatcher(Dispatcher) {}
+
+  void ShowLine(const std::string&) override {}
 
   void SetTitleLine(const std::string&) override {}
   void SetPlayButtonImage(TPlayButtonImage) override {}

@@ -4,11 +4,12 @@
 #include "function/Shell.h"
 #include "main/CommandChannel.h"
 #include "main/CommandRecord.h"
+#include "main/FailureHandoff.h"
 #include "main/HeadlessView.h"
 #include "main/QtDispatcher.h"
+#include "main/VemroApplication.h"
 #include "main/unt_main.h"
 
-#include <QGuiApplication>
 #include <QSocketNotifier>
 
 #include <chrono>
@@ -67,11 +68,12 @@ bool InstallCloseSignals() {
 
 int RunFirstInstance(int Argc, char** Argv, TCommandRecord& Record, const std::string& Folder,
                      std::vector<std::string> Args) {
-  QGuiApplication App(Argc, Argv);
+  TVemroApplication App(Argc, Argv);
   QGuiApplication::setApplicationName("Vemro4");
+  InstallFailureHandoff(GetAppDir());
   TQtDispatcher Dispatcher;
   THeadlessView View(Dispatcher);
-  auto Main = std::make_unique<TPelmarMain>(Dispatcher, View, Record,
+  auto Main = std::make_unique<TPelmarMain>(Dispatcher, View, View, Record,
                                             TStartup{std::move(Args), GetAppDir()});
   TCommandServer Server(CommandSocketPath(Folder),
                         [&Main](const TMessageFrame& Frame) { return Main->HandleMessage(Frame); });

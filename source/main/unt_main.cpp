@@ -2,6 +2,8 @@
 
 #include "function/FastStrings.h"
 #include "function/SafeFiles.h"
+#include "main/FailureHandoff.h"
+#include "main/UpdateHandoff.h"
 #include "function/Shell.h"
 #include "function/TextEncoding.h"
 #include "storage/PlaylistFile.h"
@@ -46,6 +48,12 @@ std::vector<std::string> NetListItems(std::string Text) {
   return Items;
 }
 
+// What a crash writes back: the file as it was last saved.
+void KeepCrashCopy(TCrashFile Which, const std::string& FileName) {
+  std::ifstream In(FileName, std::ios::binary);
+  if (In) SetCrashCopy(Which, FileName, std::string(std::istreambuf_iterator<char>(In), {}));
+}
+
 }  // namespace
 
 std::string FileTitle(const std::string& FileName) {
@@ -65,9 +73,9 @@ struct TPelmarMain::TDownload {
   bool Discarded = false;  // an endless stream: nothing goes to disk
 };
 
-TPelmarMain::TPelmarMain(IDispatcher& Dispatcher, IMainView& View, TCommandRecord& Record,
-                         const TStartup& Startup)
-    : FDispatcher(Dispatcher), FView(View), FRecord(Record) {
+TPelmarMain::TPelmarMain(IDispatcher& Dispatcher, IMainView& View, ILyricLine& DesktopLyrics,
+                         TCommandRecord& Record, const TStartup& Startup)
+    : FDispatcher(Dispatcher), FView(View), FDesktopLyrics(DesktopLyrics), FRecord(Record) {
   FormCreate(Startup);
 }
 
@@ -81,7 +89,9 @@ void TPelmarMain::FormCreate(const TStartup& Startup) {
   FExeFolder = Startup.ExeFolder;
   FDataFolder = GetDataFolder();
   ForceFolder(FDataFolder, true);
+  FLyricsService = std::make_unique<TLrcService>(FExeFolder);
   ReadSettingsIntoControls();
+  FDesktopLyrics.ShowLine("Vemro 不一样的音乐体验");
 
   FEngine = std::make_unique<TAudioEngine>(FDispatcher, nullptr, FExeFolder);
   const std::weak_ptr<int> Alive = FLifetime;
@@ -112,7 +122,10 @@ void TPelmarMain::FormCreate(const TStartup& Startup) {
   FView.SetEffectPresets(FPresets->LoadEffectPresets(), FSettings.EqPresetId);
 
   FLyrics = std::make_unique<TLrcClass>();
+  ILyricPlayer& Player = *this;
+  FLyricSync = std::make_unique<TLyricSync>(FDispatcher, *FLyricsService, *FLyrics, FDesktopLyrics, Player);
   FPlugins = std::make_unique<TUSGeneralPurpose>(0, FExeFolder + "plugins");
+  StartUpdateCheck();
   FLanErrTimer = FDispatcher.CreateTimer();
   FLanErrTimer->SetInterval(kLanErrIntervalMs);
   FLanErrTimer->SetHandler([this] { tmr_lanerrTimer(); });
@@ -124,6 +137,7 @@ void TPelmarMain::FormCreate(const TStartup& Startup) {
 
 void TPelmarMain::ReadSettingsIntoControls() {
   FSettings = ReadSettings(FDataFolder);
+  KeepCrashCopy(TCrashFile::Settings, ConfigFileName(FDataFolder));
   FView.SetPlayModeIndex(static_cast<int32_t>(FSettings.PlayMode));
   FView.SetLyricFolderText(FSettings.LyricFolder);
   FView.SetMusicFolderText(FSettings.MusicFolder);
@@ -135,9 +149,12 @@ void TPelmarMain::ReadSettingsIntoControls() {
 
 TPelmarMain::~TPelmarMain() {
   FDownload.reset();
+  FUpdateCheck.reset();
   FPresets.reset();
   FEngine.reset();
   FPlugins.reset();
+  FLyricSync.reset();
+  FLyricsService.reset();
   FLyrics.reset();
   FPlayList.clear();
 }
@@ -146,6 +163,7 @@ void TPelmarMain::FormClose() {
   SavePlayList();
   try {
     SaveSettings(FDataFolder, FSettings);
+    KeepCrashCopy(TCrashFile::Settings, ConfigFileName(FDataFolder));
   } catch (const TXmlSaveError&) {
     // The window closes regardless; the old settings file stays as it was.
   }
@@ -208,7 +226,7 @@ void TPelmarMain::AddNetListCommand(const TCommand& Command) {
       const std::string TitleSinger = GetDelimitedField(Decoded, 2, '|');
       FList.AddListEntry(FList.Count() + 1, Trim(GetDelimitedField(TitleSinger, 1, '-')),
                          Trim(GetDelimitedField(TitleSinger, 2, '-')),
-                         FMusicUrlPrefix + GetDelimitedField(Decoded, 1, '|'));
+                         ServerValues().MusicUrlPrefix + GetDelimitedField(Decoded, 1, '|'));
       RebuildPlayList(true);
     }
     if (Command.Code == cmdPlayNetList) {
@@ -274,6 +292,7 @@ void TPelmarMain::SavePlayList() {
       File.AddItem("PlayerList/LIST", Item.Title, Item.Singer, "0", Item.Path, 0);
     }
     File.Save();
+    KeepCrashCopy(TCrashFile::PlayList, FSettings.PlayListPath);
   } catch (const TXmlError&) {
     // The old file stays intact; the next change saves again.
   }
@@ -531,13 +550,44 @@ void TPelmarMain::FinishDownload() {
   FDownload.reset();
 }
 
+// ---- what the lyrics and the update check see of the player --------------------------
+
+std::optional<TLyricTrack> TPelmarMain::CurrentTrack() const {
+  if (!Designates(FCurrentIndex)) return std::nullopt;
+  const auto& Entry = FPlayList[static_cast<size_t>(FCurrentIndex)];
+  return TLyricTrack{Entry.Path, Entry.Title, Entry.Singer};
+}
+
+bool TPelmarMain::IsPlaying() const { return FEngine->State() == STATE_PLAYING; }
+
+int32_t TPelmarMain::TrackLengthMs() const { return FEngine->GetLength(); }
+
+bool TPelmarMain::ShowLyrics() const { return FSettings.ShowDesktopLrc; }
+
+bool TPelmarMain::Online() const { return ::vemro::Online(); }
+
+std::string TPelmarMain::LyricFolder() const { return FSettings.LyricFolder; }
+
+void TPelmarMain::StartUpdateCheck() {
+  FUpdateCheck = ::vemro::StartUpdateCheck(FDispatcher, GetAppPath(), [this](const TUpdateCheckResult& Result) {
+    UpdateCheckDone(Result, FExeFolder, 0);
+    FUpdateCheck.reset();
+  });
+}
+
 // ---- reaction points ------------------------------------------------------------------
 
-void TPelmarMain::SongStarted() { NotifyPlugins(VEMRO_PLUGIN_MSG_TRACK_STARTED); }
+void TPelmarMain::SongStarted() {
+  NotifyPlugins(VEMRO_PLUGIN_MSG_TRACK_STARTED);
+  FLyricSync->LyricSongStarted();
+}
 
-void TPelmarMain::SongFinished() { NotifyPlugins(VEMRO_PLUGIN_MSG_TRACK_ENDED); }
+void TPelmarMain::SongFinished() {
+  FLyricSync->LyricSongFinished();
+  NotifyPlugins(VEMRO_PLUGIN_MSG_TRACK_ENDED);
+}
 
-void TPelmarMain::Periodic(int32_t) {}
+void TPelmarMain::Periodic(int32_t PositionMs) { FLyricSync->LyricTick(PositionMs); }
 
 void TPelmarMain::NotifyPlugins(int32_t Code) {
   if (!FPlugins || FCurrentIndex < 0 || FCurrentIndex >= FList.Count()) return;

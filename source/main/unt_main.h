@@ -8,12 +8,15 @@
 #include "audio/EffectPresets.h"
 #include "function/Dispatcher.h"
 #include "lyrics/LrcClass.h"
+#include "lyrics/LrcService.h"
+#include "lyrics/LyricSync.h"
 #include "main/CommandChannel.h"
 #include "main/CommandRecord.h"
 #include "main/MainView.h"
 #include "main/PlayListModel.h"
 #include "main/Settings.h"
 #include "plugins/UPluginFramework.h"
+#include "update/UntCkUpThread.h"
 
 #include <cstdint>
 #include <deque>
@@ -30,12 +33,13 @@ struct TStartup {
   std::string ExeFolder;          // the program folder, ending in "/"
 };
 
-class TPelmarMain {
+class TPelmarMain : private ILyricPlayer {
 public:
-  // The view must outlive the controller. A command on the command line is handled
-  // once the event loop runs, exactly like one handed over by a later start.
-  TPelmarMain(IDispatcher& Dispatcher, IMainView& View, TCommandRecord& Record,
-              const TStartup& Startup);
+  // The view and the desktop lyrics line must outlive the controller. A command on the
+  // command line is handled once the event loop runs, exactly like one handed over by a
+  // later start.
+  TPelmarMain(IDispatcher& Dispatcher, IMainView& View, ILyricLine& DesktopLyrics,
+              TCommandRecord& Record, const TStartup& Startup);
   // Closes a pending download file, then frees the engine, the plug-ins, the lyrics
   // service and the lyric store, in that order.
   ~TPelmarMain();
@@ -77,6 +81,13 @@ public:
 private:
   struct TDownload;
 
+  std::optional<TLyricTrack> CurrentTrack() const override;
+  bool IsPlaying() const override;
+  int32_t TrackLengthMs() const override;
+  bool ShowLyrics() const override;
+  bool Online() const override;
+  std::string LyricFolder() const override;
+
   void FormCreate(const TStartup& Startup);
   void ReadSettingsIntoControls();
 
@@ -111,6 +122,7 @@ private:
   void SettleDownload();
   void FinishDownload();
   void ApplyEffectPreset(int32_t Id);
+  void StartUpdateCheck();
 
   // Reaction points at which the lyrics and the plug-ins take part.
   void SongStarted();
@@ -121,16 +133,19 @@ private:
 
   IDispatcher& FDispatcher;
   IMainView& FView;
+  ILyricLine& FDesktopLyrics;
   TCommandRecord& FRecord;
   std::string FExeFolder;
   std::string FDataFolder;
   TSettings FSettings;
-  std::string FMusicUrlPrefix;
 
   std::unique_ptr<TAudioEngine> FEngine;
   std::unique_ptr<TEffectPresets> FPresets;
   std::unique_ptr<TUSGeneralPurpose> FPlugins;
+  std::unique_ptr<TLrcService> FLyricsService;
   std::unique_ptr<TLrcClass> FLyrics;
+  std::unique_ptr<TLyricSync> FLyricSync;  // after the service and the store: it goes first
+  std::unique_ptr<TCheckUPDate> FUpdateCheck;
   TPlayListModel FList;
   std::vector<TPlayListItem> FPlayList;
   int32_t FCurrentIndex = 0;

@@ -2,6 +2,7 @@
 // Real song files made on the spot, and a main window that records what the controller
 // shows and answers its questions as the test says.
 
+#include "lyrics/LyricSync.h"
 #include "main/MainView.h"
 
 #include <deque>
@@ -15,8 +16,9 @@ std::string WavBytes(double Seconds);
 // Artist (no tag when both are empty).
 std::string TaggedMp3Bytes(double Seconds, const std::string& Title, const std::string& Artist);
 
-class TTestView : public IMainView {
+class TTestView : public IMainView, public ILyricLine {
 public:
+  void ShowLine(const std::string& Line) override { DesktopLines.push_back(Line); }
   void SetTitleLine(const std::string& Text) override { TitleLine = Text; }
   void SetPlayButtonImage(TPlayButtonImage Image) override { PlayButton = Image; }
   void SetProgressMax(int32_t Max) override { ProgressMax = Max; }
@@ -58,6 +60,7 @@ public:
     if (Done) Done();
   }
 
+  std::vector<std::string> DesktopLines;
   std::string TitleLine;
   std::optional<TPlayButtonImage> PlayButton;
   int32_t ProgressMax = -1;

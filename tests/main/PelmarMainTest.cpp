@@ -41,7 +41,7 @@ protected:
 
   void Start(std::vector<std::string> Args = {}) {
     const char* Bin = std::getenv("VEMRO_PROGRAM_DIR");
-    Main = std::make_unique<TPelmarMain>(D, View, *FRecord,
+    Main = std::make_unique<TPelmarMain>(D, View, View, *FRecord,
                                          TStartup{std::move(Args), std::string(Bin ? Bin : ".") + "/"});
     D.RunPending();
   }
@@ -109,7 +109,7 @@ TEST_F(PelmarMainTest, APresetThatDoesNotConvertStopsOnlyThePreset) {
               "<?xml version=\"1.0\"?><effects><eq name=\"Broken\" id=\"zero\"/>"
               "<eq name=\"Loud\" id=\"1\" q1=\"6\" q2=\"6\" q3=\"6\" q4=\"6\" q5=\"6\" "
               "q6=\"6\" q7=\"6\" q8=\"6\" q9=\"6\" q10=\"6\"/></effects>");
-  Main = std::make_unique<TPelmarMain>(D, View, *FRecord, TStartup{{}, FHome.File("program") + "/"});
+  Main = std::make_unique<TPelmarMain>(D, View, View, *FRecord, TStartup{{}, FHome.File("program") + "/"});
   EXPECT_EQ(View.Presets, (std::vector<std::string>{"Broken", "Loud"}));
   AddFiles({Song("a.mp3", 30, "Title", "Singer")});
   Main->effBoxChange(1);
@@ -124,7 +124,7 @@ TEST_F(PelmarMainTest, APresetThatDoesNotConvertStopsOnlyThePreset) {
 
 TEST_F(PelmarMainTest, ACommandLineFileIsHandledOnceTheLoopRuns) {
   const std::string File = Song("start.mp3", 30, "Opening", "Band");
-  Main = std::make_unique<TPelmarMain>(D, View, *FRecord, TStartup{{File}, "./"});
+  Main = std::make_unique<TPelmarMain>(D, View, View, *FRecord, TStartup{{File}, "./"});
   EXPECT_EQ(Remote(50), 0);  // nothing happens before the loop
   D.RunPending();
   ASSERT_TRUE(WaitState(STATE_PLAYING));
@@ -501,7 +501,7 @@ TEST_F(PelmarMainTest, ABrokenPlayListFileKeepsWhatWasReadAndIsMovedAside) {
 TEST_F(PelmarMainTest, PlugInsHearOfEverySongStartAndEndInOrder) {
   const std::string Log = FHome.File("plugins.log");
   setenv("VEMRO_TEST_PLUGIN_LOG", Log.c_str(), 1);
-  Main = std::make_unique<TPelmarMain>(D, View, *FRecord,
+  Main = std::make_unique<TPelmarMain>(D, View, View, *FRecord,
                                        TStartup{{}, std::string(VEMRO_TEST_PROGRAM_DIR) + "/"});
   AddFiles({Song("short.wav", 0.3), Song("b.mp3")});
   PlayEntry(0);
@@ -516,6 +516,23 @@ TEST_F(PelmarMainTest, PlugInsHearOfEverySongStartAndEndInOrder) {
   for (std::string Line; std::getline(Lines, Line);)
     if (Line.starts_with("answer5 ")) Heard += Line.substr(8) + " ";
   EXPECT_EQ(Heard, "100 108 109 108 108 101 ");
+}
+
+TEST_F(PelmarMainTest, LyricsBesideTheSongFollowPlayback) {
+  Start();
+  EXPECT_EQ(View.DesktopLines.front(), "Vemro 不一样的音乐体验");
+  const std::string File = Song("sung.wav", 5);
+  FHome.Write("songs/sung.lrc", "[00:00.00]第一行\r\n[00:30.00]later\r\n");
+  AddFiles({File});
+  PlayEntry(0);
+  EXPECT_EQ(View.DesktopLines.back(), "...");
+  ASSERT_TRUE(D.WaitFor([&] { return !Main->LyricStore().SourceText().empty(); }, 15s));
+  D.Advance(500);
+  EXPECT_EQ(View.DesktopLines.back(), "第一行");
+  EXPECT_TRUE(fs::is_empty(DataFolder() + "lrc"));  // found locally: nothing saved
+  Main->btn_nextClick();  // the only entry again: the lookup starts afresh
+  ASSERT_TRUE(WaitState(STATE_PLAYING));
+  EXPECT_EQ(View.DesktopLines.back(), "...");
 }
 
 // A network song: saved under its caption when every byte arrived, never for an endless

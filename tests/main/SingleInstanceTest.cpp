@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <thread>
@@ -257,9 +258,10 @@ TEST_F(CommandServerTest, RefusesAPeerOfAnotherUser) {
       int32_t Answer = 0;
       _exit(poll(&Wait, 1, 3000) == 1 && read(Fd, &Answer, 4) == 4 ? 1 : 0);
     }
-    waitpid(Child, &Status, 0);
+    while (waitpid(Child, &Status, 0) < 0 && errno == EINTR) {
+    }
   });
-  EXPECT_TRUE(WIFEXITED(Status));
+  EXPECT_TRUE(WIFEXITED(Status)) << Status;
   EXPECT_EQ(WEXITSTATUS(Status), 0) << "1 = answered, 2 = could not connect, 3 = no setuid";
   EXPECT_TRUE(FHandled.empty());
 }
