@@ -68,26 +68,6 @@ void BM_PeerMpvShortFile(benchmark::State& State) {
 }
 BENCHMARK(BM_PeerMpvShortFile)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
 
-// The controller in a home folder of its own, on the virtual clock.
-struct TController {
-  TController() {
-    setenv("HOME", Home.Path().c_str(), 1);
-    unsetenv("XDG_CONFIG_HOME");
-    Record = std::make_unique<TCommandRecord>(RecordName);
-    const char* Bin = std::getenv("VEMRO_PROGRAM_DIR");
-    Main = std::make_unique<TPelmarMain>(D, View, View, *Record, TStartup{{}, std::string(Bin ? Bin : ".") + "/"});
-  }
-  ~TController() {
-    Main.reset();
-    shm_unlink(RecordName.c_str());
-  }
-  test::TTempDir Home;
-  std::string RecordName = "/vemro-bench-" + std::to_string(getpid());
-  std::unique_ptr<TCommandRecord> Record;
-  test::TVirtualDispatcher D;
-  test::TTestView View;
-  std::unique_ptr<TPelmarMain> Main;
-};
 
 void BM_Add1000TaggedFiles(benchmark::State& State) {
   test::TTempDir Songs;
@@ -97,7 +77,8 @@ void BM_Add1000TaggedFiles(benchmark::State& State) {
                                 test::TaggedMp3Bytes(1, "Title " + std::to_string(I), "Singer")));
   for (auto _ : State) {
     State.PauseTiming();
-    auto C = std::make_unique<TController>();
+    auto C = std::make_unique<test::TControllerHome>();
+    C->Start();
     C->View.FilesToChoose = Files;
     State.ResumeTiming();
     C->Main->lbl_openClick();  // reads the tags, adds, saves, starts the first
@@ -110,8 +91,7 @@ void BM_Add1000TaggedFiles(benchmark::State& State) {
 BENCHMARK(BM_Add1000TaggedFiles)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 void BM_DeleteOneOf10000(benchmark::State& State) {
-  auto C = std::make_unique<TController>();
-  C->Main.reset();
+  auto C = std::make_unique<test::TControllerHome>();
   {
     TPlaylistFile File(C->Home.File("Documents/vemro/Default.pls"), "DefaultList");
     for (int I = 0; I < 10000 + 200; ++I)
@@ -119,9 +99,7 @@ void BM_DeleteOneOf10000(benchmark::State& State) {
                    "/music/song " + std::to_string(I) + ".mp3", 0);
     File.Save();
   }
-  const char* Bin = std::getenv("VEMRO_PROGRAM_DIR");
-  C->Main = std::make_unique<TPelmarMain>(C->D, C->View, C->View, *C->Record,
-                                          TStartup{{}, std::string(Bin ? Bin : ".") + "/"});
+  C->Start();
   for (auto _ : State) {
     C->Main->lstDefaultMouseMove(5000);
     C->Main->pmdel_delselectClick();  // the fade ends at once in the test view

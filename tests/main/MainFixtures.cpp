@@ -1,7 +1,14 @@
 #include "MainFixtures.h"
 
+#include "main/CommandRecord.h"
+#include "main/unt_main.h"
+
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace vemro::test {
 namespace {
@@ -63,6 +70,32 @@ std::string TaggedMp3Bytes(double Seconds, const std::string& Title, const std::
   Frame[3] = '\xC0';
   for (int I = 0, N = static_cast<int>(Seconds * 44100 / 384); I < N; ++I) Out += Frame;
   return Out;
+}
+
+TControllerHome::TControllerHome()
+    : RecordName("/vemro-test-" + std::to_string(getpid()) + "-" + std::to_string(reinterpret_cast<uintptr_t>(this))) {
+  setenv("HOME", Home.Path().c_str(), 1);
+  unsetenv("XDG_CONFIG_HOME");
+  unsetenv("XDG_DOCUMENTS_DIR");
+  setenv("XDG_RUNTIME_DIR", Home.Path().c_str(), 1);
+  Record = std::make_unique<TCommandRecord>(RecordName);
+  Record->Clear();
+}
+
+TControllerHome::~TControllerHome() {
+  Main.reset();
+  shm_unlink(RecordName.c_str());
+}
+
+std::string TControllerHome::ProgramFolder() {
+  const char* Bin = std::getenv("VEMRO_PROGRAM_DIR");
+  return std::string(Bin ? Bin : ".") + "/";
+}
+
+void TControllerHome::Start(std::vector<std::string> Args, const std::string& ExeFolder) {
+  Main.reset();
+  Main = std::make_unique<TPelmarMain>(D, View, View, *Record, TStartup{std::move(Args), ExeFolder});
+  D.RunPending();
 }
 
 }  // namespace vemro::test

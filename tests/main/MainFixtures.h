@@ -2,11 +2,20 @@
 // Real song files made on the spot, and a main window that records what the controller
 // shows and answers its questions as the test says.
 
+#include "TempDir.h"
+#include "VirtualDispatcher.h"
 #include "lyrics/LyricSync.h"
 #include "main/MainView.h"
 
 #include <deque>
+#include <memory>
 #include <string>
+#include <vector>
+
+namespace vemro {
+class TCommandRecord;
+class TPelmarMain;
+}
 
 namespace vemro::test {
 
@@ -83,6 +92,26 @@ public:
   int32_t FadeMs = 0;
   std::function<void()> FadeDone;
   bool FinishFadesAtOnce = true;
+};
+
+// The controller on the virtual clock, in a home folder of its own (HOME and the XDG
+// folders point into it) with a command record of its own.
+class TControllerHome {
+public:
+  TControllerHome();
+  ~TControllerHome();
+  // The program folder of the build (VEMRO_PROGRAM_DIR), ending in "/".
+  static std::string ProgramFolder();
+  // A new controller, as the program builds it, with Args as its command line.
+  void Start(std::vector<std::string> Args = {}, const std::string& ExeFolder = ProgramFolder());
+  std::string DataFolder() const { return Home.File("Documents/vemro") + "/"; }
+
+  TTempDir Home;
+  std::string RecordName;
+  std::unique_ptr<TCommandRecord> Record;
+  TVirtualDispatcher D;
+  TTestView View;
+  std::unique_ptr<TPelmarMain> Main;  // last: it goes first
 };
 
 }  // namespace vemro::test

@@ -21,34 +21,13 @@ using namespace std::chrono_literals;
 
 // The controller on the virtual clock, with the real engine on the dummy driver, in a
 // home folder of its own.
-class PelmarMainTest : public ::testing::Test {
+class PelmarMainTest : public ::testing::Test, protected test::TControllerHome {
 protected:
-  void SetUp() override {
-    setenv("HOME", FHome.Path().c_str(), 1);
-    unsetenv("XDG_CONFIG_HOME");
-    unsetenv("XDG_DOCUMENTS_DIR");
-    setenv("XDG_RUNTIME_DIR", FHome.Path().c_str(), 1);
-    FRecord = std::make_unique<TCommandRecord>(FRecordName);
-    FRecord->Clear();
-  }
-  void TearDown() override {
-    Main.reset();
-    shm_unlink(FRecordName.c_str());
-  }
-
-  std::string DataFolder() const { return FHome.File("Documents/vemro") + "/"; }
   std::string MusicFolder() const { return DataFolder() + "music/"; }
-
-  void Start(std::vector<std::string> Args = {}) {
-    const char* Bin = std::getenv("VEMRO_PROGRAM_DIR");
-    Main = std::make_unique<TPelmarMain>(D, View, View, *FRecord,
-                                         TStartup{std::move(Args), std::string(Bin ? Bin : ".") + "/"});
-    D.RunPending();
-  }
 
   std::string Song(const std::string& Name, double Seconds = 30, const std::string& Title = "",
                    const std::string& Artist = "") {
-    return FHome.Write("songs/" + Name, Name.ends_with(".wav") ? test::WavBytes(Seconds)
+    return Home.Write("songs/" + Name, Name.ends_with(".wav") ? test::WavBytes(Seconds)
                                                               : test::TaggedMp3Bytes(Seconds, Title, Artist));
   }
 
@@ -58,7 +37,7 @@ protected:
   }
 
   void Command(uint8_t Code, const std::string& Text) {
-    FRecord->Write({Code, Text});
+    Record->Write({Code, Text});
     Main->HandleMessage({WMCMDRECORD, 1, 1});
   }
 
@@ -79,13 +58,6 @@ protected:
   }
 
   std::string PlayListFile() const { return test::ReadFileBytes(DataFolder() + "Default.pls"); }
-
-  test::TTempDir FHome;
-  std::string FRecordName = "/vemro-test-main-" + std::to_string(getpid());
-  std::unique_ptr<TCommandRecord> FRecord;
-  test::TVirtualDispatcher D;
-  test::TTestView View;
-  std::unique_ptr<TPelmarMain> Main;
 };
 
 TEST_F(PelmarMainTest, FirstRunSettlesTheDefaultsOntoTheControls) {
@@ -105,11 +77,11 @@ TEST_F(PelmarMainTest, FirstRunSettlesTheDefaultsOntoTheControls) {
 }
 
 TEST_F(PelmarMainTest, APresetThatDoesNotConvertStopsOnlyThePreset) {
-  FHome.Write("program/effect.dat",
+  Home.Write("program/effect.dat",
               "<?xml version=\"1.0\"?><effects><eq name=\"Broken\" id=\"zero\"/>"
               "<eq name=\"Loud\" id=\"1\" q1=\"6\" q2=\"6\" q3=\"6\" q4=\"6\" q5=\"6\" "
               "q6=\"6\" q7=\"6\" q8=\"6\" q9=\"6\" q10=\"6\"/></effects>");
-  Main = std::make_unique<TPelmarMain>(D, View, View, *FRecord, TStartup{{}, FHome.File("program") + "/"});
+  Start({}, Home.File("program") + "/");
   EXPECT_EQ(View.Presets, (std::vector<std::string>{"Broken", "Loud"}));
   AddFiles({Song("a.mp3", 30, "Title", "Singer")});
   Main->effBoxChange(1);
@@ -124,14 +96,14 @@ TEST_F(PelmarMainTest, APresetThatDoesNotConvertStopsOnlyThePreset) {
 
 TEST_F(PelmarMainTest, ACommandLineFileIsHandledOnceTheLoopRuns) {
   const std::string File = Song("start.mp3", 30, "Opening", "Band");
-  Main = std::make_unique<TPelmarMain>(D, View, View, *FRecord, TStartup{{File}, "./"});
+  Main = std::make_unique<TPelmarMain>(D, View, View, *Record, TStartup{{File}, "./"});
   EXPECT_EQ(Remote(50), 0);  // nothing happens before the loop
   D.RunPending();
   ASSERT_TRUE(WaitState(STATE_PLAYING));
   EXPECT_EQ(Main->PlayList().at(0).Caption, "Opening - Band");
   EXPECT_EQ(View.TitleLine, "Opening - Band");
   EXPECT_EQ(View.PlayButton, TPlayButtonImage::Pause);
-  EXPECT_EQ(FRecord->Read().Code, cmdNone);
+  EXPECT_EQ(Record->Read().Code, cmdNone);
 }
 
 TEST_F(PelmarMainTest, Command1AppendsWithTheTagTitleAndPlaysIt11OnlyAppends) {
@@ -147,7 +119,7 @@ TEST_F(PelmarMainTest, Command1AppendsWithTheTagTitleAndPlaysIt11OnlyAppends) {
   EXPECT_EQ(Main->CurrentIndex(), 1);
   EXPECT_EQ(Main->ListModel().Item(1).Number, 2);
   EXPECT_EQ(Main->ListModel().Item(1).Marker, 1);
-  EXPECT_EQ(FRecord->Read().Code, cmdNone);
+  EXPECT_EQ(Record->Read().Code, cmdNone);
 
   Command(cmdPlayFile, "");  // names no file
   EXPECT_EQ(Remote(50), 2);
@@ -156,14 +128,14 @@ TEST_F(PelmarMainTest, Command1AppendsWithTheTagTitleAndPlaysIt11OnlyAppends) {
 
 TEST_F(PelmarMainTest, RecordWithAnotherLParamIsLeftAlone) {
   Start();
-  FRecord->Write({cmdAddFile, Song("a.mp3")});
+  Record->Write({cmdAddFile, Song("a.mp3")});
   Main->HandleMessage({WMCMDRECORD, 1, 0});
   EXPECT_EQ(Remote(50), 0);
-  EXPECT_EQ(FRecord->Read().Code, cmdAddFile);
-  FRecord->Write({77, "whatever"});
+  EXPECT_EQ(Record->Read().Code, cmdAddFile);
+  Record->Write({77, "whatever"});
   Main->HandleMessage({WMCMDRECORD, 1, 1});
   EXPECT_EQ(Remote(50), 0);
-  EXPECT_EQ(FRecord->Read().Code, cmdNone);
+  EXPECT_EQ(Record->Read().Code, cmdNone);
 }
 
 TEST_F(PelmarMainTest, WhileAStreamConnectsCommand1AppendsWithoutPlaying) {
@@ -391,7 +363,7 @@ TEST_F(PelmarMainTest, WhileAnItemFadesTheListWaits) {
   Main->plst_listItemDblClick();       // refused
   EXPECT_EQ(Main->ListModel().Count(), 3);
   EXPECT_EQ(Main->Engine().State(), STATE_STOPPED);
-  EXPECT_EQ(FRecord->Read().Code, cmdNone);  // the record is free for the next start
+  EXPECT_EQ(Record->Read().Code, cmdNone);  // the record is free for the next start
 
   View.FinishFade();
   ASSERT_EQ(Main->ListModel().Count(), 3);
@@ -482,7 +454,7 @@ TEST_F(PelmarMainTest, ABrokenPlayListFileKeepsWhatWasReadAndIsMovedAside) {
   for (const TCase& Case : {TCase{Good, 2}, TCase{"<DefaultList><PlayerList><LIST", 0}}) {
     Main.reset();
     fs::remove_all(DataFolder());
-    FHome.Write("Documents/vemro/Default.pls", Case.Content);
+    Home.Write("Documents/vemro/Default.pls", Case.Content);
     Start();
     ASSERT_EQ(Main->PlayList().size(), Case.Kept);
     if (Case.Kept) {
@@ -499,10 +471,9 @@ TEST_F(PelmarMainTest, ABrokenPlayListFileKeepsWhatWasReadAndIsMovedAside) {
 }
 
 TEST_F(PelmarMainTest, PlugInsHearOfEverySongStartAndEndInOrder) {
-  const std::string Log = FHome.File("plugins.log");
+  const std::string Log = Home.File("plugins.log");
   setenv("VEMRO_TEST_PLUGIN_LOG", Log.c_str(), 1);
-  Main = std::make_unique<TPelmarMain>(D, View, View, *FRecord,
-                                       TStartup{{}, std::string(VEMRO_TEST_PROGRAM_DIR) + "/"});
+  Start({}, std::string(VEMRO_TEST_PROGRAM_DIR) + "/");
   AddFiles({Song("short.wav", 0.3), Song("b.mp3")});
   PlayEntry(0);
   ASSERT_TRUE(D.WaitFor([&] { return Main->CurrentIndex() == 1; }, 15s));
@@ -522,7 +493,7 @@ TEST_F(PelmarMainTest, LyricsBesideTheSongFollowPlayback) {
   Start();
   EXPECT_EQ(View.DesktopLines.front(), "Vemro 不一样的音乐体验");
   const std::string File = Song("sung.wav", 5);
-  FHome.Write("songs/sung.lrc", "[00:00.00]第一行\r\n[00:30.00]later\r\n");
+  Home.Write("songs/sung.lrc", "[00:00.00]第一行\r\n[00:30.00]later\r\n");
   AddFiles({File});
   PlayEntry(0);
   EXPECT_EQ(View.DesktopLines.back(), "...");
@@ -539,11 +510,7 @@ TEST_F(PelmarMainTest, LyricsBesideTheSongFollowPlayback) {
 // stream, and only for its own entry.
 class NetworkSongTest : public PelmarMainTest {
 protected:
-  void SetUp() override {
-    PelmarMainTest::SetUp();
-    FBody = test::TaggedMp3Bytes(2, "", "");
-  }
-  std::string FBody;
+  std::string FBody = test::TaggedMp3Bytes(2, "", "");
 };
 
 TEST_F(NetworkSongTest, ACompleteDownloadIsSavedBesideTakenNames) {
@@ -553,8 +520,8 @@ TEST_F(NetworkSongTest, ACompleteDownloadIsSavedBesideTakenNames) {
     return R;
   });
   Start();
-  FHome.Write("Documents/vemro/music/Song - Band.mp3", "taken");
-  FHome.Write("Documents/vemro/music/Song - Band(1).mp3", "taken");
+  Home.Write("Documents/vemro/music/Song - Band.mp3", "taken");
+  Home.Write("Documents/vemro/music/Song - Band(1).mp3", "taken");
   Command(cmdAddNetList, "0" + Server.BaseUrl() + "/s.mp3|Song-Band_,");
   PlayEntry(0);
   const std::string Saved = MusicFolder() + "Song - Band(2).mp3";
@@ -605,7 +572,7 @@ TEST_F(NetworkSongTest, ADownloadOfADeletedEntryIsAttachedToNothing) {
   Command(cmdAddFile, Song("other.mp3"));
   D.WaitFor([] { return false; }, 3s);
   EXPECT_EQ(Main->PlayList()[1].Caption, "other");
-  EXPECT_EQ(Main->PlayList()[1].Path, FHome.File("songs/other.mp3"));
+  EXPECT_EQ(Main->PlayList()[1].Path, Home.File("songs/other.mp3"));
   EXPECT_FALSE(fs::exists(MusicFolder() + "Song - Band.mp3"));
 }
 
