@@ -92,6 +92,7 @@ BENCHMARK(BM_Add1000TaggedFiles)->Unit(benchmark::kMillisecond)->UseRealTime()->
 
 void BM_DeleteOneOf10000(benchmark::State& State) {
   auto C = std::make_unique<test::TControllerHome>();
+  fs::create_directories(C->DataFolder());
   {
     TPlaylistFile File(C->Home.File("Documents/vemro/Default.pls"), "DefaultList");
     for (int I = 0; I < 10000 + 200; ++I)
