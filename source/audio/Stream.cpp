@@ -100,7 +100,7 @@ void TStream::ResetChain() {
   FPending.clear();
   FPendingRead = 0;
   FDecoderDone = false;
-  for (auto& Filter : FFilters) Filter.Reset();
+  FEqualizer.Reset();
 }
 
 // Decodes one block into FPending (stereo at the output rate); sets FDecoderDone at
@@ -166,12 +166,14 @@ int64_t TStream::Produce(float* Out, int64_t Count) {
 
 void TStream::ApplyFx(float* Frames, int64_t Count) {
   if (FFxChanged.exchange(false)) {
-    std::lock_guard Guard(FFxLock);
-    FFilters.resize(FFx.size());
-    for (size_t I = 0; I < FFx.size(); ++I)
-      FFilters[I].Configure(OutputRate, FFx[I].Params.fCenter, FFx[I].Params.fBandwidth, FFx[I].Params.fGain);
+    std::vector<TPeakingBand> Bands;
+    {
+      std::lock_guard Guard(FFxLock);
+      for (const TFx& Fx : FFx) Bands.push_back({Fx.Params.fCenter, Fx.Params.fBandwidth, Fx.Params.fGain});
+    }
+    FEqualizer.Configure(OutputRate, Bands);
   }
-  ProcessCascade(FFilters, Frames, static_cast<long>(Count));
+  FEqualizer.Process(Frames, static_cast<long>(Count));
 }
 
 int64_t TStream::Pull(float* Frames, int64_t Count) {

@@ -119,7 +119,7 @@ private:
 
   mutable std::mutex FFxLock;
   std::vector<TFx> FFx;
-  std::vector<TPeakingFilter> FFilters;  // decode side copy, rebuilt when FFxChanged
+  TPeakingCascade FEqualizer;  // the decode side's copy of FFx, rebuilt when FFxChanged
   std::atomic<bool> FFxChanged{false};
 
   // Playback.
