@@ -27,8 +27,8 @@ mode_t CurrentUmask() {
 
 void WriteFileAtomically(const std::string& FileName, const std::string& Bytes) {
   const std::filesystem::path Target(FileName);
-  std::string Temp = (Target.parent_path() / ("." + Target.filename().string() + ".XXXXXX")).string();
-  if (Target.parent_path().empty()) Temp = "." + Target.filename().string() + ".XXXXXX";
+  // A short temporary name, so that a target name of the full 255 bytes still saves.
+  std::string Temp = (Target.parent_path() / ".vemro-save-XXXXXX").string();
   const int Fd = ::mkostemp(Temp.data(), O_CLOEXEC);
   if (Fd < 0) Fail("cannot create a temporary file for", FileName, errno);
 

@@ -10,15 +10,12 @@
 namespace vemro {
 namespace {
 constexpr size_t kMaxNameChars = 100;
-// 255 bytes less the 8 the atomic save adds for its temporary file ("." and ".XXXXXX").
-constexpr size_t kMaxNameBytes = 255 - 8;
 const std::string kLrcExtension = ".lrc";
 }  // namespace
 
 std::string LyricFileName(const std::string& Title, const std::string& Singer) {
-  std::string Stem = FirstUtf8Chars(SafeFileName(Title + " " + Singer), kMaxNameChars);
-  Stem = CutUtf8(Stem, kMaxNameBytes - kLrcExtension.size());
-  return IsBlankText(Stem) ? std::string() : Stem + kLrcExtension;
+  const std::string Stem = FirstUtf8Chars(SafeFileName(Title + " " + Singer), kMaxNameChars);
+  return IsBlankText(Stem) ? std::string() : SafeFileName(Stem, kLrcExtension);
 }
 
 TLyricSync::TLyricSync(IDispatcher& Dispatcher, TLrcService& Service, TLrcClass& Store,

@@ -28,6 +28,13 @@ TEST(SafeFiles, WriteReplacesContentAndLeavesNoTemporaryFile) {
                           std::filesystem::directory_iterator()), 1);
 }
 
+TEST(SafeFiles, NamesOfTheFullLengthSave) {
+  TTempDir Dir;
+  const std::string File = Dir.File(std::string(255, 'n'));
+  WriteFileAtomically(File, "x");
+  EXPECT_EQ(ReadFileBytes(File), "x");
+}
+
 TEST(SafeFiles, FailedWriteKeepsTheOldAndLeavesNoTemporaryFile) {
   TTempDir Dir;
   EXPECT_THROW(WriteFileAtomically(Dir.File("missing/doc.xml"), "x"), std::runtime_error);
