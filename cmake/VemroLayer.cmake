@@ -14,13 +14,17 @@ function(vemro_layer folder)
   target_link_libraries(vemro_${folder} PUBLIC ${ARG_DEPS})
 endfunction()
 
-# vemro_test(<name> SOURCES files... DEPS targets...)
-# A GoogleTest program under tests/, registered with CTest test by test.
+# vemro_test(<name> SOURCES files... DEPS targets... [RESOURCE_LOCK name])
+# A GoogleTest program under tests/, registered with CTest test by test. Tests that
+# share a RESOURCE_LOCK never run at the same time.
 function(vemro_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "RESOURCE_LOCK" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_link_libraries(${name} PRIVATE vemro_test_support vemro_test_main GTest::gtest GTest::gmock ${ARG_DEPS})
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-                       PROPERTIES TIMEOUT 300)
+  set(lock)
+  if(ARG_RESOURCE_LOCK)
+    set(lock RESOURCE_LOCK ${ARG_RESOURCE_LOCK})
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 300 ${lock})
 endfunction()

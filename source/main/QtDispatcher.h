@@ -3,7 +3,12 @@
 
 #include "function/Dispatcher.h"
 
-#include <QObject>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+class QSocketNotifier;
 
 namespace vemro {
 
@@ -19,7 +24,16 @@ public:
   bool IsUiThread() const override;
 
 private:
-  QObject FContext;  // lives on the UI thread; posted tasks run in its thread
+  void RunPosted();
+
+  // Posted tasks wait in a queue of our own and an eventfd wakes the loop: nothing the
+  // posting thread allocates is handed through Qt's event queue, so the hand-over is
+  // ordered by FLock alone (which also lets ThreadSanitizer see it).
+  std::thread::id FUiThread;
+  std::mutex FLock;
+  std::deque<std::function<void()>> FQueue;
+  int FWake = -1;
+  std::unique_ptr<QSocketNotifier> FNotifier;
 };
 
 }  // namespace vemro
