@@ -128,7 +128,8 @@ HSTREAM BASS_StreamCreateFile(BOOL Mem, const void* File, QWORD Offset, QWORD Le
 HSTREAM BASS_StreamCreateURL(const char* Url, DWORD Offset, DWORD Flags, DOWNLOADPROC Proc, void* User);
 QWORD BASS_StreamGetFilePosition(HSTREAM Handle, DWORD Mode);
 // Accepts 0 and stale handles (false, BASS_ERROR_HANDLE). Returns once no sync of the
-// stream is running (unless called from that very sync).
+// stream is running (unless called from that very sync) and no call of its DOWNLOADPROC
+// is; the DOWNLOADPROC is not called afterwards, not even for the end of the download.
 BOOL BASS_StreamFree(HSTREAM Handle);
 
 // QWORD(-1) when the length is unknown (endless network stream) or on error.

@@ -165,7 +165,12 @@ void TNetSource::Download(std::string Url, int TimeoutMs) {
     return FAnswered;
   }();
   curl_easy_cleanup(Curl);
-  if (Delivered && FProc) FProc(nullptr, 0, FUser);
+  if (Delivered) Deliver(nullptr, 0);
+}
+
+void TNetSource::Deliver(const void* Buffer, size_t Size) {
+  std::lock_guard Guard(FProcLock);
+  if (FProc && !FProcDetached) FProc(Buffer, static_cast<DWORD>(Size), FUser);
 }
 
 void TNetSource::HeadersEnded() {
@@ -192,7 +197,7 @@ size_t TNetSource::Arrive(const char* Data, size_t Size) {
     TrimWindow();
     FChanged.notify_all();
   }
-  if (FProc) FProc(Data, static_cast<DWORD>(Size), FUser);
+  Deliver(Data, Size);
   return Size;
 }
 
@@ -260,9 +265,13 @@ void TNetSource::SetInterrupted(bool On) {
 }
 
 void TNetSource::Abort() {
-  std::lock_guard Guard(FLock);
-  FAborted = true;
-  FChanged.notify_all();
+  {
+    std::lock_guard Guard(FLock);
+    FAborted = true;
+    FChanged.notify_all();
+  }
+  std::lock_guard Guard(FProcLock);
+  FProcDetached = true;
 }
 
 void TNetSource::SetReadTimeout(int Ms) {

@@ -54,7 +54,11 @@ private:
   size_t Arrive(const char* Data, size_t Size);
   void HeadersEnded();
   void TrimWindow();
+  void Deliver(const void* Buffer, size_t Size);
 
+  // Held while FProc runs: once Abort has returned, FProc is not called any more.
+  std::mutex FProcLock;
+  bool FProcDetached = false;
   DOWNLOADPROC FProc;
   void* FUser;
   std::thread FThread;

@@ -71,6 +71,14 @@ struct TPelmarMain::TDownload {
   std::ofstream File;
   bool Ended = false;      // the last block has arrived
   bool Discarded = false;  // an endless stream: nothing goes to disk
+
+  // A download given up half way (the next song started) leaves no partial file.
+  ~TDownload() {
+    if (!File.is_open()) return;
+    File.close();
+    std::error_code Ignored;
+    fs::remove(Temp, Ignored);
+  }
 };
 
 TPelmarMain::TPelmarMain(IDispatcher& Dispatcher, IMainView& View, ILyricLine& DesktopLyrics,

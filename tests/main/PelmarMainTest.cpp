@@ -576,5 +576,32 @@ TEST_F(NetworkSongTest, ADownloadOfADeletedEntryIsAttachedToNothing) {
   EXPECT_FALSE(fs::exists(MusicFolder() + "Song - Band.mp3"));
 }
 
+// Skipping to the next network song while the first still downloads: the first one's
+// late blocks and its end must not reach the second one's file.
+TEST_F(NetworkSongTest, ASkippedDownloadLeavesTheNextOneIntact) {
+  const std::string Second = test::TaggedMp3Bytes(3, "", "");
+  test::THttpTestServer Server([&](const test::THttpRequest& Request) {
+    test::THttpResponse R;
+    // Both arrive in pieces, so that the second is still downloading when it starts.
+    const bool First = Request.Path == "/slow.mp3";
+    R.Body = First ? FBody : Second;
+    R.ChunkBytes = First ? 512 : 2048;
+    R.ChunkDelayMs = First ? 50 : 20;
+    return R;
+  });
+  Start();
+  Command(cmdAddNetList, "0" + Server.BaseUrl() + "/slow.mp3|First-Band_,");
+  Command(cmdAddNetList, "0" + Server.BaseUrl() + "/fast.mp3|Second-Band_,");
+  PlayEntry(0);
+  Main->btn_nextClick();
+  const std::string Saved = MusicFolder() + "Second - Band.mp3";
+  ASSERT_TRUE(D.WaitFor([&] { return Main->PlayList()[1].Path == Saved; }, 15s));
+  EXPECT_EQ(test::ReadFileBytes(Saved), Second);
+  D.WaitFor([] { return false; }, 1s);
+  EXPECT_FALSE(fs::exists(MusicFolder() + "First - Band.mp3"));
+  EXPECT_FALSE(fs::exists(MusicFolder() + "_temp._mp"));
+  EXPECT_EQ(Main->PlayList()[0].Path, Server.BaseUrl() + "/slow.mp3");
+}
+
 }  // namespace
 }  // namespace vemro
