@@ -276,6 +276,28 @@ TEST_F(LibraryTest, UrlStreamHandsEveryBlockToTheDownloadProcedure) {
   BASS_StreamFree(Stream);
 }
 
+// A stream freed half way: its procedure hears nothing more, and no end that would
+// pass the torn-off download for a complete one.
+TEST_F(LibraryTest, FreeingAUrlStreamEndsItsDownloadCalls) {
+  const std::string Mp3 = test::ReadFileBytes(MakeTone(Dir, "net.mp3", TToneSpec{.Seconds = 4.0}));
+  auto Server = test::ServeAlways([&](test::THttpResponse& R) { R.Body = Mp3; R.ChunkBytes = 1000; R.ChunkDelayMs = 20; });
+  BASS_SetConfig(BASS_CONFIG_NET_PREBUF, 0);
+  TDownloads D;
+  const HSTREAM Stream = BASS_StreamCreateURL((Server->BaseUrl() + "/song.mp3").c_str(), 0, BASS_STREAM_DECODE,
+                                              &Collect, &D);
+  ASSERT_NE(Stream, 0u) << BASS_ErrorGetCode();
+  ASSERT_TRUE(BASS_StreamFree(Stream));
+  const size_t AtFree = [&] {
+    std::lock_guard Guard(D.Lock);
+    return D.Bytes.size();
+  }();
+  ASSERT_LT(AtFree, Mp3.size());
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  std::lock_guard Guard(D.Lock);
+  EXPECT_EQ(D.Bytes.size(), AtFree);
+  EXPECT_EQ(D.Ends, 0);
+}
+
 TEST_F(LibraryTest, UrlStreamSeeksOnlyWithinWhatHasArrived) {
   const std::string Mp3 = test::ReadFileBytes(MakeTone(Dir, "net.mp3", TToneSpec{.Seconds = 4.0}));
   // The rest never comes while the test runs.
