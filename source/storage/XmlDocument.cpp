@@ -15,6 +15,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <string_view>
 
 namespace vemro {
 namespace {
@@ -86,28 +87,16 @@ std::string XmlDeclaration(xmlDocPtr Doc) {
   return Result + "?>\n";
 }
 
-// The document after its declaration, indented, in UTF-8.
-std::string Utf8Body(xmlDocPtr Doc) {
-  const std::unique_ptr<xmlBuffer, decltype(&xmlBufferFree)> Buffer(xmlBufferCreate(), xmlBufferFree);
-  xmlSaveCtxtPtr Saver = Buffer ? xmlSaveToBuffer(Buffer.get(), "UTF-8", XML_SAVE_FORMAT | XML_SAVE_NO_DECL) : nullptr;
-  if (!Saver) throw std::runtime_error("out of memory");
-  const long Written = xmlSaveDoc(Saver, Doc);
-  if (xmlSaveClose(Saver) < 0 || Written < 0) throw std::runtime_error("cannot serialise the document");
-  return std::string(reinterpret_cast<const char*>(xmlBufferContent(Buffer.get())),
-                     static_cast<size_t>(xmlBufferLength(Buffer.get())));
-}
-
 bool IsAscii(char C) { return static_cast<unsigned char>(C) < 0x80; }
 
 // UTF-8 to the declared encoding as libxml2's encoder writes it: a character the encoding
 // lacks becomes a decimal character reference. Converting once here, and passing ASCII
 // (most of a playlist) straight through, is much cheaper than the encoder's chunked output.
-std::string InDeclaredEncoding(const std::string& Utf8) {
+void AppendInDeclaredEncoding(std::string& Result, std::string_view Utf8) {
   const iconv_t Opened = iconv_open(DeclaredEncoding, "UTF-8");
   if (Opened == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("no converter");
   const std::unique_ptr<void, decltype(&iconv_close)> Converter(Opened, iconv_close);
-  std::string Result;
-  Result.reserve(Utf8.size());
+  Result.reserve(Result.size() + Utf8.size());
   const char* In = Utf8.data();
   const char* const End = In + Utf8.size();
   while (In != End) {
@@ -130,6 +119,21 @@ std::string InDeclaredEncoding(const std::string& Utf8) {
       Left -= static_cast<size_t>(Length);
     }
   }
+}
+
+// The document as it goes to disk: libxml2's indented form, written in UTF-8 and converted
+// once, behind the declaration libxml2 writes.
+std::string Serialised(xmlDocPtr Doc) {
+  const std::unique_ptr<xmlBuffer, decltype(&xmlBufferFree)> Buffer(xmlBufferCreate(), xmlBufferFree);
+  // Grown by doubling rather than to the exact size at every flush.
+  if (Buffer) xmlBufferSetAllocationScheme(Buffer.get(), XML_BUFFER_ALLOC_DOUBLEIT);
+  xmlSaveCtxtPtr Saver = Buffer ? xmlSaveToBuffer(Buffer.get(), "UTF-8", XML_SAVE_FORMAT | XML_SAVE_NO_DECL) : nullptr;
+  if (!Saver) throw std::runtime_error("out of memory");
+  const long Written = xmlSaveDoc(Saver, Doc);
+  if (xmlSaveClose(Saver) < 0 || Written < 0) throw std::runtime_error("cannot serialise the document");
+  std::string Result = XmlDeclaration(Doc);
+  AppendInDeclaredEncoding(Result, {reinterpret_cast<const char*>(xmlBufferContent(Buffer.get())),
+                                    static_cast<size_t>(xmlBufferLength(Buffer.get()))});
   return Result;
 }
 
@@ -233,7 +237,7 @@ void TXmlDocument::Save() {
   if (!FModified || FFileName.empty()) return;
   std::string Bytes;
   try {
-    Bytes = XmlDeclaration(FDocument) + InDeclaredEncoding(Utf8Body(FDocument));
+    Bytes = Serialised(FDocument);
   } catch (const std::runtime_error& Error) {
     throw TXmlSaveError("cannot write " + FFileName + " as " + DeclaredEncoding + ": " + Error.what());
   }
