@@ -5,13 +5,17 @@
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
+#include <libxml/xmlsave.h>
+#include <iconv.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <string_view>
 
 namespace vemro {
 namespace {
@@ -34,6 +38,8 @@ void InitLibxml() {
 bool IsXmlControl(char C) {
   return static_cast<unsigned char>(C) < 0x20 && C != '\t' && C != '\n' && C != '\r';
 }
+
+bool IsXmlText(const std::string& Value) { return IsValidUtf8(Value) && std::ranges::none_of(Value, IsXmlControl); }
 
 // Text XML 1.0 can hold: UTF-8 (stray GBK bytes are decoded as such) without the control
 // characters a well-formed document cannot contain even as references.
@@ -67,6 +73,68 @@ xmlDocPtr Parse(const std::string& FileName) {
   std::string Message = Error && Error->message ? Error->message : "not an XML document";
   while (!Message.empty() && Message.back() == '\n') Message.pop_back();
   throw TXmlParseError(FileName + ":" + std::to_string(Error ? Error->line : 0) + ": " + Message);
+}
+
+// The declaration libxml2 writes for the document, naming the declared encoding.
+std::string XmlDeclaration(xmlDocPtr Doc) {
+  std::string Result = "<?xml version=\"";
+  Result += Doc->version ? reinterpret_cast<const char*>(Doc->version) : "1.0";
+  Result += "\" encoding=\"";
+  Result += DeclaredEncoding;
+  Result += '"';
+  if (Doc->standalone == 0) Result += " standalone=\"no\"";
+  if (Doc->standalone == 1) Result += " standalone=\"yes\"";
+  return Result + "?>\n";
+}
+
+bool IsAscii(char C) { return static_cast<unsigned char>(C) < 0x80; }
+
+// UTF-8 to the declared encoding as libxml2's encoder writes it: a character the encoding
+// lacks becomes a decimal character reference. Converting once here, and passing ASCII
+// (most of a playlist) straight through, is much cheaper than the encoder's chunked output.
+void AppendInDeclaredEncoding(std::string& Result, std::string_view Utf8) {
+  const iconv_t Opened = iconv_open(DeclaredEncoding, "UTF-8");
+  if (Opened == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("no converter");
+  const std::unique_ptr<void, decltype(&iconv_close)> Converter(Opened, iconv_close);
+  Result.reserve(Result.size() + Utf8.size());
+  const char* In = Utf8.data();
+  const char* const End = In + Utf8.size();
+  while (In != End) {
+    const char* Run = std::find_if_not(In, End, IsAscii);
+    Result.append(In, Run);
+    // A run of bytes from 0x80 up holds whole UTF-8 characters.
+    size_t Left = static_cast<size_t>(std::find_if(Run, End, IsAscii) - Run);
+    for (In = Run; Left > 0;) {
+      char Chunk[4096];
+      char* Out = Chunk;
+      size_t Room = sizeof Chunk;
+      const size_t Converted = iconv(Converter.get(), const_cast<char**>(&In), &Left, &Out, &Room);
+      Result.append(Chunk, Out);
+      if (Converted != static_cast<size_t>(-1) || errno == E2BIG) continue;
+      int Length = static_cast<int>(Left);
+      const int Code = xmlGetUTF8Char(reinterpret_cast<const unsigned char*>(In), &Length);
+      if (Code <= 0) throw std::runtime_error("not UTF-8 text");
+      Result += "&#" + std::to_string(Code) + ";";
+      In += Length;
+      Left -= static_cast<size_t>(Length);
+    }
+  }
+}
+
+// The document as it goes to disk: libxml2's indented form, written in UTF-8 and converted
+// once, behind the declaration libxml2 writes.
+std::string Serialised(xmlDocPtr Doc) {
+  const std::unique_ptr<xmlBuffer, decltype(&xmlBufferFree)> Buffer(xmlBufferCreate(), xmlBufferFree);
+  // Grown by doubling rather than to the exact size at every flush.
+  if (Buffer) xmlBufferSetAllocationScheme(Buffer.get(), XML_BUFFER_ALLOC_DOUBLEIT);
+  xmlSaveCtxtPtr Saver = Buffer ? xmlSaveToBuffer(Buffer.get(), "UTF-8", XML_SAVE_FORMAT | XML_SAVE_NO_DECL) : nullptr;
+  if (!Saver) throw std::runtime_error("out of memory");
+  const long Written = xmlSaveDoc(Saver, Doc);
+  if (xmlSaveClose(Saver) < 0 || Written < 0) throw std::runtime_error("cannot serialise the document");
+  std::string Result = XmlDeclaration(Doc);
+  AppendInDeclaredEncoding(Result, {reinterpret_cast<const char*>(xmlBufferContent(Buffer.get())),
+                                    static_cast<size_t>(xmlBufferLength(Buffer.get()))});
+  return Result;
 }
 
 }  // namespace
@@ -132,7 +200,10 @@ void TXmlDocument::SetAttribute(TXmlNode Node, const std::string& Name, const st
 }
 
 void TXmlDocument::AddAttribute(TXmlNode Node, const char* Name, const std::string& Value) {
-  xmlNewProp(Node, reinterpret_cast<const xmlChar*>(Name), X(XmlText(Value)));
+  // Most values are clean already; they go in without a cleaned copy.
+  const xmlChar* AttrName = reinterpret_cast<const xmlChar*>(Name);
+  if (IsXmlText(Value)) xmlNewProp(Node, AttrName, X(Value));
+  else xmlNewProp(Node, AttrName, X(XmlText(Value)));
 }
 
 std::string TXmlDocument::Text(TXmlNode Node) {
@@ -164,13 +235,14 @@ void TXmlDocument::RemoveChildren(TXmlNode Node) {
 
 void TXmlDocument::Save() {
   if (!FModified || FFileName.empty()) return;
-  xmlChar* Bytes = nullptr;
-  int Size = 0;
-  xmlDocDumpFormatMemoryEnc(FDocument, &Bytes, &Size, DeclaredEncoding, 1);
-  const std::unique_ptr<xmlChar, void (*)(void*)> Owned(Bytes, xmlFree);
-  if (!Bytes || Size <= 0) throw TXmlSaveError("cannot write " + FFileName + " as " + DeclaredEncoding);
+  std::string Bytes;
   try {
-    WriteFileAtomically(FFileName, std::string(reinterpret_cast<const char*>(Bytes), static_cast<size_t>(Size)));
+    Bytes = Serialised(FDocument);
+  } catch (const std::runtime_error& Error) {
+    throw TXmlSaveError("cannot write " + FFileName + " as " + DeclaredEncoding + ": " + Error.what());
+  }
+  try {
+    WriteFileAtomically(FFileName, Bytes);
   } catch (const std::runtime_error& Error) {
     throw TXmlSaveError(Error.what());
   }
