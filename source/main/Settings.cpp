@@ -47,6 +47,18 @@ void SaveOneKey(const std::string& DataFolder, const std::string& Path, const st
   Config->Save();
 }
 
+// The keys of the settings save, in their order.
+void WriteSettingsKeys(TXmlConfig& Config, const TSettings& Settings) {
+  Config.WriteInteger("Window/Volume", "Value", Settings.Volume);
+  Config.WriteString("Window/PLIST", "PATH", Settings.PlayListPath);
+  Config.WriteInteger("Window/PLAY", "PATTERN", static_cast<int32_t>(Settings.PlayMode));
+  Config.WriteBool("Window/DESKTOPLRC", "SHOW", Settings.ShowDesktopLrc);
+  Config.WriteBool("Window/AUTORUN", "Value", Settings.AutoRun);
+  Config.WriteBool("Window/RUNJM", "Value", false);
+  Config.WriteInteger("Window/EQ", "ID", Settings.EqPresetId);
+  Config.WriteString("Window/SKIN", "NAME", "");
+}
+
 }  // namespace
 
 std::string GetDataFolder() { return GetSpecialFolderPath(PersonalFolderCode, false) + "vemro/"; }
@@ -78,15 +90,15 @@ TSettings ReadSettings(const std::string& DataFolder, std::string* MovedAsideTo)
 
 void SaveSettings(const std::string& DataFolder, const TSettings& Settings) {
   const auto Config = OpenConfig(DataFolder, nullptr);
-  Config->WriteInteger("Window/Volume", "Value", Settings.Volume);
-  Config->WriteString("Window/PLIST", "PATH", Settings.PlayListPath);
-  Config->WriteInteger("Window/PLAY", "PATTERN", static_cast<int32_t>(Settings.PlayMode));
-  Config->WriteBool("Window/DESKTOPLRC", "SHOW", Settings.ShowDesktopLrc);
-  Config->WriteBool("Window/AUTORUN", "Value", Settings.AutoRun);
-  Config->WriteBool("Window/RUNJM", "Value", false);
-  Config->WriteInteger("Window/EQ", "ID", Settings.EqPresetId);
-  Config->WriteString("Window/SKIN", "NAME", "");
+  WriteSettingsKeys(*Config, Settings);
   Config->Save();
+}
+
+std::string SettingsBytes(const std::string& DataFolder, const TSettings& Settings) {
+  const auto Config = OpenConfig(DataFolder, nullptr);
+  WriteSettingsKeys(*Config, Settings);
+  Config->DiscardChanges();
+  return Config->Bytes();
 }
 
 void SaveLyricFolder(const std::string& DataFolder, const std::string& Folder) {

@@ -39,6 +39,9 @@ TSettings ReadSettings(const std::string& DataFolder, std::string* MovedAsideTo 
 // SKIN (always "") in that order; the folders are left as they are in the file.
 // Throws TXmlSaveError when the file cannot be written (the old one stays).
 void SaveSettings(const std::string& DataFolder, const TSettings& Settings);
+// The bytes that SaveSettings would write now, without writing them (the copy a crash
+// writes back). Throws TXmlError.
+std::string SettingsBytes(const std::string& DataFolder, const TSettings& Settings);
 
 // The folder pickers' writes of their one key. Throw TXmlSaveError as SaveSettings.
 void SaveLyricFolder(const std::string& DataFolder, const std::string& Folder);

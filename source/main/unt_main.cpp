@@ -145,7 +145,6 @@ void TPelmarMain::FormCreate(const TStartup& Startup) {
 
 void TPelmarMain::ReadSettingsIntoControls() {
   FSettings = ReadSettings(FDataFolder);
-  KeepCrashCopy(TCrashFile::Settings, ConfigFileName(FDataFolder));
   FView.SetPlayModeIndex(static_cast<int32_t>(FSettings.PlayMode));
   FView.SetLyricFolderText(FSettings.LyricFolder);
   FView.SetMusicFolderText(FSettings.MusicFolder);
@@ -153,6 +152,15 @@ void TPelmarMain::ReadSettingsIntoControls() {
   FView.SetShowLrcChecked(FSettings.ShowDesktopLrc);
   FSettings.Volume = std::clamp(FSettings.Volume, 0, 100);
   FView.SetVolumeSlider(FSettings.Volume);
+  KeepSettingsCrashCopy();
+}
+
+void TPelmarMain::KeepSettingsCrashCopy() {
+  try {
+    SetCrashCopy(TCrashFile::Settings, ConfigFileName(FDataFolder), SettingsBytes(FDataFolder, FSettings));
+  } catch (const TXmlError&) {
+    // The copy from before stays; the next change tries again.
+  }
 }
 
 TPelmarMain::~TPelmarMain() {
@@ -171,7 +179,6 @@ void TPelmarMain::FormClose() {
   SavePlayList();
   try {
     SaveSettings(FDataFolder, FSettings);
-    KeepCrashCopy(TCrashFile::Settings, ConfigFileName(FDataFolder));
   } catch (const TXmlSaveError&) {
     // The window closes regardless; the old settings file stays as it was.
   }
@@ -427,10 +434,12 @@ void TPelmarMain::tbrmainMouseDown(int32_t X, int32_t BarWidth) {
 void TPelmarMain::tbrVChange(int32_t Value) {
   FSettings.Volume = std::clamp(Value, 0, 100);
   if (FEngine) FEngine->SetVolume(static_cast<float>(FSettings.Volume));
+  KeepSettingsCrashCopy();
 }
 
 void TPelmarMain::modBoxChange(int32_t Index) {
   if (Index >= 0 && Index <= 2) FSettings.PlayMode = static_cast<TPlayMode>(Index);
+  KeepSettingsCrashCopy();
 }
 
 // ---- engine events --------------------------------------------------------------------
@@ -487,6 +496,7 @@ void TPelmarMain::EngineTick(int32_t PositionMs) {
 
 void TPelmarMain::ApplyEffectPreset(int32_t Id) {
   FSettings.EqPresetId = Id;
+  KeepSettingsCrashCopy();
   // A preset that does not convert leaves the gains as they were; nothing else stops.
   FPresets->ApplyEffectPreset(Id, true);
 }

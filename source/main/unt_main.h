@@ -90,6 +90,8 @@ private:
 
   void FormCreate(const TStartup& Startup);
   void ReadSettingsIntoControls();
+  // Hands the failure hand-off what the settings save would write now.
+  void KeepSettingsCrashCopy();
 
   void HandleCommandRecord();
   void RunCommand(const TCommand& Command);

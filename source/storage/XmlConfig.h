@@ -32,6 +32,9 @@ public:
   // Writes the file when something was written. Throws TXmlSaveError; the store then stays
   // modified and the old file is untouched.
   void Save() { FDocument.Save(); }
+  // For a copy of the document without writing it: forget the writes, then take the bytes.
+  void DiscardChanges() { FDocument.DiscardChanges(); }
+  std::string Bytes() const { return FDocument.Bytes(); }
 
 private:
   TXmlDocument FDocument;

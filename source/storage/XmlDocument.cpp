@@ -233,16 +233,19 @@ void TXmlDocument::RemoveChildren(TXmlNode Node) {
   Node->children = Node->last = nullptr;
 }
 
-void TXmlDocument::Save() {
-  if (!FModified || FFileName.empty()) return;
-  std::string Bytes;
+std::string TXmlDocument::Bytes() const {
   try {
-    Bytes = Serialised(FDocument);
+    return Serialised(FDocument);
   } catch (const std::runtime_error& Error) {
     throw TXmlSaveError("cannot write " + FFileName + " as " + DeclaredEncoding + ": " + Error.what());
   }
+}
+
+void TXmlDocument::Save() {
+  if (!FModified || FFileName.empty()) return;
+  const std::string Text = Bytes();
   try {
-    WriteFileAtomically(FFileName, Bytes);
+    WriteFileAtomically(FFileName, Text);
   } catch (const std::runtime_error& Error) {
     throw TXmlSaveError(Error.what());
   }

@@ -66,6 +66,10 @@ public:
 
   void MarkModified() { FModified = true; }
   bool Modified() const { return FModified; }
+  // Forgets that the document was changed, so that neither Save nor the destructor writes it.
+  void DiscardChanges() { FModified = false; }
+  // The bytes Save writes. Throws TXmlSaveError when the text cannot be encoded.
+  std::string Bytes() const;
   // Writes the document when it is modified and has a file name. Throws TXmlSaveError.
   void Save();
 

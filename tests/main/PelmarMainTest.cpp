@@ -2,10 +2,12 @@
 #include "MainFixtures.h"
 #include "TempDir.h"
 #include "VirtualDispatcher.h"
+#include "main/FailureHandoff.h"
 #include "main/unt_main.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -74,6 +76,21 @@ TEST_F(PelmarMainTest, FirstRunSettlesTheDefaultsOntoTheControls) {
   EXPECT_EQ(Remote(50), 0);
   EXPECT_GE(View.Presets.size(), 3u);
   EXPECT_EQ(View.SelectedPreset, 0);
+}
+
+TEST_F(PelmarMainTest, AFaultWritesTheSettingsAsTheyAreInMemory) {
+  Start();
+  Main->tbrVChange(30);
+  Main->modBoxChange(2);
+  EXPECT_EXIT(
+      {
+        InstallFailureHandoff(Home.File("no-reporter") + "/");
+        std::raise(SIGSEGV);
+      },
+      ::testing::ExitedWithCode(0), "");
+  const std::string Written = test::ReadFileBytes(DataFolder() + "Vemro.xml");
+  EXPECT_NE(Written.find("<Volume Value=\"30\"/>"), std::string::npos) << Written;
+  EXPECT_NE(Written.find("<PLAY PATTERN=\"2\"/>"), std::string::npos) << Written;
 }
 
 TEST_F(PelmarMainTest, APresetThatDoesNotConvertStopsOnlyThePreset) {

@@ -125,6 +125,18 @@ TEST_F(SettingsTest, SaveWritesTheKeysInOrderAndLeavesTheFolders) {
   EXPECT_EQ(Read.Volume, 42);
 }
 
+TEST_F(SettingsTest, SettingsBytesAreWhatTheSaveWritesAndWriteNothing) {
+  WriteConfig("<LRC PATH=\"/keep/me\"/><Volume Value=\"10\"/>");
+  const std::string Before = ReadFileBytes(ConfigFileName(FData));
+  TSettings S = ReadSettings(FData);
+  S.Volume = 77;
+  const std::string Bytes = SettingsBytes(FData, S);
+  EXPECT_EQ(ReadFileBytes(ConfigFileName(FData)), Before);
+  SaveSettings(FData, S);
+  EXPECT_EQ(Bytes, ReadFileBytes(ConfigFileName(FData)));
+  EXPECT_NE(Bytes.find("Value=\"77\""), std::string::npos);
+}
+
 TEST_F(SettingsTest, SaveOverwritesRunjmAndSkinAndKeepsTheFolderKeys) {
   WriteConfig("<RUNJM Value=\"1\"/><SKIN NAME=\"blue\"/><LRC PATH=\"/l\"/><Volume Value=\"150\"/>");
   SaveSettings(FData, ReadSettings(FData));
